@@ -1,0 +1,35 @@
+# Strict warnings for the project's own targets only.
+function(vandrel_warnings target)
+  if(MSVC)
+    target_compile_options(${target} PRIVATE /W4 /WX)
+  else()
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+  endif()
+endfunction()
+
+# Puts picspecs.ini next to the executable of a target.
+function(vandrel_copy_picspecs target)
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${VANDREL_PICSPECS} $<TARGET_FILE_DIR:${target}>/picspecs.ini
+    VERBATIM)
+endfunction()
+
+# One static library per core module; sources are picked up from the module's folder.
+function(vandrel_module name dir)
+  file(GLOB _sources CONFIGURE_DEPENDS ${dir}/*.cpp)
+  list(FILTER _sources EXCLUDE REGEX "_(posix|win32)\\.cpp$")
+  if(WIN32)
+    file(GLOB _os CONFIGURE_DEPENDS ${dir}/*_win32.cpp)
+  else()
+    file(GLOB _os CONFIGURE_DEPENDS ${dir}/*_posix.cpp)
+  endif()
+  if(NOT _sources AND NOT _os)
+    # A module still without sources links as an empty library.
+    set(_empty ${CMAKE_CURRENT_BINARY_DIR}/${name}_empty.cpp)
+    file(WRITE ${_empty} "")
+    set(_sources ${_empty})
+  endif()
+  add_library(${name} STATIC ${_sources} ${_os})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  vandrel_warnings(${name})
+endfunction()

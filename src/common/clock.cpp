@@ -1,0 +1,47 @@
+#include "common/clock.h"
+
+#include <chrono>
+#include <thread>
+
+namespace vandrel {
+
+std::int64_t RealClock::NowMs() const {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void RealClock::WaitMs(std::int64_t ms) {
+    if (ms > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+RealClock& RealClock::Instance() {
+    static RealClock clock;
+    return clock;
+}
+
+std::int64_t VirtualClock::NowMs() const {
+    std::lock_guard lock(mutex_);
+    return now_;
+}
+
+void VirtualClock::WaitMs(std::int64_t ms) {
+    if (ms <= 0)
+        return;
+    std::lock_guard lock(mutex_);
+    now_ += ms;
+    waited_ += ms;
+    ++waits_;
+}
+
+std::int64_t VirtualClock::TotalWaitedMs() const {
+    std::lock_guard lock(mutex_);
+    return waited_;
+}
+
+std::int64_t VirtualClock::WaitCount() const {
+    std::lock_guard lock(mutex_);
+    return waits_;
+}
+
+} // namespace vandrel

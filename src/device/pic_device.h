@@ -1,0 +1,57 @@
+#pragma once
+// Device specifications: the range type, the specification record of one
+// device, and the reader of the device specification file picspecs.ini.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vandrel::device {
+
+// A range of word addresses; empty when Size is 0 or less.
+struct TMemoryRange {
+    std::int16_t Address = 0;
+    std::int16_t Size = 0;
+    friend bool operator==(const TMemoryRange&, const TMemoryRange&) = default;
+};
+
+// True exactly when Address <= address <= Address + Size - 1 (32-bit arithmetic).
+bool InRange(std::int32_t address, TMemoryRange range);
+
+struct TPicDevice {
+    std::string Name;                  // empty: no device
+    TMemoryRange ProgramMemory;
+    TMemoryRange DataMemory;
+    TMemoryRange ConfigurationMemory;
+    TMemoryRange UserID;
+    TMemoryRange DeviceID;
+    std::int16_t DeviceIDValue = 0;
+    TMemoryRange ConfigurationWord;
+    bool LVP = false;
+    std::int32_t Tprog = 0;            // ms
+    std::int32_t Tdprog = 0;           // ms
+    std::int32_t Tera = 0;             // ms
+    friend bool operator==(const TPicDevice&, const TPicDevice&) = default;
+};
+
+// The device selected in the window; empty Name until one is chosen.
+extern TPicDevice CurrentDevice;
+
+// Full path of picspecs.ini: the directory of the running executable + "picspecs.ini".
+std::string DeviceSpecPath();
+// Tests point the reader at another file; an empty path restores the default.
+void SetDeviceSpecPathOverride(const std::string& path);
+
+// Replaces Strings with the section names in file order; leaves it untouched
+// when the file does not exist.
+void GetDeviceList(std::vector<std::string>& Strings);
+// The specification of the named device (see the file's rules); an empty
+// Name when the file does not exist.
+TPicDevice GetDeviceSpec(const std::string& DeviceName);
+
+// The number rule of the file: decimal with optional sign, or $/x/X/0x/0X
+// hexadecimal up to FFFFFFFF (two's complement). nullopt: not a number.
+std::optional<std::int32_t> ParseSpecNumber(std::string_view text);
+
+} // namespace vandrel::device

@@ -1,0 +1,61 @@
+#pragma once
+// The word-addressed memory image of the chip and its Intel HEX loader.
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "device/pic_device.h"
+
+namespace vandrel::image {
+
+// Raised by LoadFromFile when a file exists but cannot be read; carries the OS's message.
+class EHexFileError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class THexFile {
+public:
+    static constexpr std::int32_t kWords = 0x4000;
+
+    // Called once before each line of a load (the window processes its events).
+    using ProcessEventsHook = std::function<void()>;
+    // Called for a line whose checksum is wrong, with its 0-based line number;
+    // the window shows "HexFile CHKSUM Error at Line:" + number and waits for OK.
+    using ChecksumErrorHook = std::function<void(int line)>;
+
+    THexFile();
+    virtual ~THexFile() = default;
+
+    void SetProcessEventsHook(ProcessEventsHook hook) { processEvents_ = std::move(hook); }
+    void SetChecksumErrorHook(ChecksumErrorHook hook) { checksumError_ = std::move(hook); }
+
+    // -2 outside 0..0x3FFF, else the stored word (-1 when empty).
+    std::int16_t GetWord(std::int32_t address) const;
+    void ClearRange(device::TMemoryRange range);
+    void Clear();
+    // Words of the range holding 0 or more; stops at 0x3FFF.
+    std::int32_t CountWords(device::TMemoryRange range) const;
+    // Replaces the image by the file's records. False when the file does not
+    // exist (image kept) or has no line (image empty). Throws EHexFileError
+    // when the file exists but cannot be read.
+    bool LoadFromFile(const std::string& path);
+    // The same from text already in memory (no file test).
+    bool LoadFromText(std::string_view text);
+
+    // Direct access for tests and the simulator's comparisons.
+    void SetWord(std::int32_t address, std::int16_t value);
+
+private:
+    std::array<std::int16_t, kWords> words_;
+    ProcessEventsHook processEvents_;
+    ChecksumErrorHook checksumError_;
+};
+
+// The text the window shows for a checksum error.
+std::string ChecksumErrorText(int line);
+
+} // namespace vandrel::image

@@ -1,0 +1,49 @@
+#pragma once
+// The bit-level ICSP link: clocks the chip's serial programming protocol
+// through the modem-control lines of the open port, one line change per call.
+//
+// Pin map (the adapter inverts every line):
+//   break on  (SetCommBreak)   MCLR low, chip in reset
+//   break off (ClearCommBreak) MCLR at the programming voltage
+//   SETRTS / CLRRTS            programming clock low / high
+//   SETDTR / CLRDTR            programming data 0 / 1
+//   CTS (MS_CTS_ON)            set reads as data bit 0, clear as 1
+#include <cstdint>
+
+#include "common/clock.h"
+#include "serial/port_driver.h"
+
+namespace vandrel::programmer {
+
+// The nine commands of the serial programming command set.
+inline constexpr int kLoadConfiguration = 0x00;
+inline constexpr int kLoadDataForProgramMemory = 0x02;
+inline constexpr int kLoadDataForDataMemory = 0x03;
+inline constexpr int kReadDataFromProgramMemory = 0x04;
+inline constexpr int kReadDataFromDataMemory = 0x05;
+inline constexpr int kIncrementAddress = 0x06;
+inline constexpr int kBeginEraseProgrammingCycle = 0x08;
+inline constexpr int kBulkEraseProgramMemory = 0x09;
+inline constexpr int kBulkEraseDataMemory = 0x0B;
+
+class TFarmLink {
+public:
+    TFarmLink(serial::ModemLines& lines, Clock& clock) : lines_(lines), clock_(clock) {}
+
+    // Reset, then programming voltage with clock and data low.
+    void FarmReset();
+    // Clocks out the low Count bits of Value, least significant first.
+    void FarmSend(std::int16_t Value, int Count);
+    // Clocks one read frame; the 14 data bits.
+    std::uint16_t FarmRecv();
+    // Command frame, then the data frame when Data >= 0.
+    void FarmWrite(int Command, std::int16_t Data);
+    // Command frame, then a read frame.
+    std::uint16_t FarmRead(int Command);
+
+private:
+    serial::ModemLines& lines_;
+    Clock& clock_;
+};
+
+} // namespace vandrel::programmer
