@@ -50,6 +50,16 @@ void GetDeviceList(std::vector<std::string>& Strings);
 // Name when the file does not exist.
 TPicDevice GetDeviceSpec(const std::string& DeviceName);
 
+// The same two over the text of a specification file already in memory
+// (the file's existence is then taken for granted).
+void GetDeviceListFromText(std::string_view iniText, std::vector<std::string>& Strings);
+TPicDevice GetDeviceSpecFromText(std::string_view iniText, const std::string& DeviceName);
+
+// One key of a section read as key=value lines: the value of the first line
+// whose name part (before its first "=") equals Key, letter case ignored, read
+// by the number rule; -1 when there is no such line or no number.
+std::int32_t ReadSpecValue(const std::vector<std::string>& section, std::string_view Key);
+
 // The number rule of the file: decimal with optional sign, or $/x/X/0x/0X
 // hexadecimal up to FFFFFFFF (two's complement). nullopt: not a number.
 std::optional<std::int32_t> ParseSpecNumber(std::string_view text);

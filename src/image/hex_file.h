@@ -50,6 +50,9 @@ public:
     void SetWord(std::int32_t address, std::int16_t value);
 
 private:
+    // Takes one line apart; anything that is not a whole record is passed over.
+    void LoadRecord(std::string_view line, int lineNumber);
+
     std::array<std::int16_t, kWords> words_;
     ProcessEventsHook processEvents_;
     ChecksumErrorHook checksumError_;

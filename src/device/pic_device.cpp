@@ -1,0 +1,130 @@
+#include "device/pic_device.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <mutex>
+
+#include "device/executable_directory.h"
+#include "device/ini_file.h"
+
+namespace vandrel::device {
+
+TPicDevice CurrentDevice;
+
+namespace {
+
+std::mutex overrideMutex;
+std::string pathOverride;
+
+// The whole file, or nothing when it does not exist. A file that exists but
+// cannot be read comes back as an empty text: a file without sections.
+std::optional<std::string> ReadSpecFile()
+{
+    const std::string path = DeviceSpecPath();
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) return std::nullopt;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return std::string{};
+    std::string text;
+    char chunk[16384];
+    std::size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, n);
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed) return std::string{};
+    return text;
+}
+
+// The low 16 bits of a value, as a signed number.
+std::int16_t Low16(std::int32_t value)
+{
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>(static_cast<std::uint32_t>(value) & 0xFFFFu));
+}
+
+TMemoryRange ReadRange(const std::vector<std::string>& section, std::string_view prefix)
+{
+    std::string key(prefix);
+    const auto stem = key.size();
+    key += ".Address";
+    TMemoryRange range;
+    range.Address = Low16(ReadSpecValue(section, key));
+    key.resize(stem);
+    key += ".Size";
+    range.Size = Low16(ReadSpecValue(section, key));
+    return range;
+}
+
+} // namespace
+
+bool InRange(std::int32_t address, TMemoryRange range)
+{
+    const std::int32_t first = range.Address;
+    const std::int32_t last = first + static_cast<std::int32_t>(range.Size) - 1;
+    return first <= address && address <= last;
+}
+
+std::string DeviceSpecPath()
+{
+    {
+        std::lock_guard lock(overrideMutex);
+        if (!pathOverride.empty()) return pathOverride;
+    }
+    return ExecutableDirectory() + "picspecs.ini";
+}
+
+void SetDeviceSpecPathOverride(const std::string& path)
+{
+    std::lock_guard lock(overrideMutex);
+    pathOverride = path;
+}
+
+std::int32_t ReadSpecValue(const std::vector<std::string>& section, std::string_view Key)
+{
+    for (const auto& line : section) {
+        auto eq = line.find('=');
+        if (eq == std::string::npos) continue;
+        if (!SameTextIgnoringCase(std::string_view(line).substr(0, eq), Key)) continue;
+        return ParseSpecNumber(std::string_view(line).substr(eq + 1)).value_or(-1);
+    }
+    return -1;
+}
+
+void GetDeviceListFromText(std::string_view iniText, std::vector<std::string>& Strings)
+{
+    Strings = TIniFile(iniText).SectionNames();
+}
+
+TPicDevice GetDeviceSpecFromText(std::string_view iniText, const std::string& DeviceName)
+{
+    const std::vector<std::string> section = TIniFile(iniText).ReadSection(DeviceName);
+
+    TPicDevice device;
+    device.Name = DeviceName;
+    device.ProgramMemory = ReadRange(section, "ProgramMemory");
+    device.DataMemory = ReadRange(section, "DataMemory");
+    device.ConfigurationMemory = ReadRange(section, "ConfigurationMemory");
+    device.UserID = ReadRange(section, "UserID");
+    device.DeviceID = ReadRange(section, "DeviceID");
+    device.DeviceIDValue = Low16(ReadSpecValue(section, "DeviceID.Value"));
+    device.ConfigurationWord = ReadRange(section, "ConfigurationWord");
+    device.LVP = ReadSpecValue(section, "LVP") == 1;
+    device.Tprog = ReadSpecValue(section, "Timing.Tprog");
+    device.Tdprog = ReadSpecValue(section, "Timing.Tdprog");
+    device.Tera = ReadSpecValue(section, "Timing.Tera");
+    return device;
+}
+
+void GetDeviceList(std::vector<std::string>& Strings)
+{
+    if (auto text = ReadSpecFile()) GetDeviceListFromText(*text, Strings);
+}
+
+TPicDevice GetDeviceSpec(const std::string& DeviceName)
+{
+    auto text = ReadSpecFile();
+    // No file: no device, and numbers that describe no memory (as at start-up).
+    if (!text) return TPicDevice{};
+    return GetDeviceSpecFromText(*text, DeviceName);
+}
+
+} // namespace vandrel::device
