@@ -126,6 +126,22 @@ protected:
     // implementation details are the serial module's
     struct Impl;
     std::unique_ptr<Impl> impl_;
+
+private:
+    void StartWorkers();
+    void StopWorkers();
+    void ApplyBufferSizes();
+    void ApplyState(const char* message);
+    void ApplyBitRate();
+    void ApplyCharSize();
+    void ApplyParityBit();
+    void ApplyStopBit();
+    void ApplyFlowCtrl();
+    void ApplyTimeouts();
+    void ApplyXonChar();
+    void ApplyXoffChar();
+    void PumpOwner();
+    static std::uint32_t FlowFlags(TCommFlowCtrls flow);
 };
 
 class TCommX : public TCustomCommX {
