@@ -24,6 +24,26 @@ struct TimingViolation {
     std::string What;
 };
 
+// The chip enters programming mode when the break goes off while RTS and DTR
+// are set (clock and data low); its address counter is then 0. It takes a bit
+// at each SETRTS (falling clock edge), LSB first: 6-bit commands, 16-bit data
+// frames (start bit, 14 data bits, stop bit). During a read frame it drives
+// the bit of each cycle from the CLRRTS before the PC samples; when nobody
+// drives the data pin, CTS follows the PC's own DTR.
+//
+// Memories: program words 0x3FFF erased (a counter below 0x2000 wraps on the
+// program size); configuration area 0x2000.. with a read-only device ID;
+// data EEPROM cells (8 bits, 0xFF erased) addressed by the counter modulo the
+// data size, so a count from 0x2100 lands on cell 0.
+//
+// Timing: Begin Erase/Programming Cycle needs Tprog (program, configuration)
+// or Tdprog (data), a bulk erase Tera, on the clock. A command or a reset
+// before that time is recorded in Violations(); a word being written is then
+// left erased, an erase leaves the memory as it was. A timing of 0 or less
+// asks for no time. Write-protected words keep their value against
+// programming and bulk erase.
+//
+// All members are safe to call from any thread.
 class SimChip : public serial::LinePeer {
 public:
     SimChip(const device::TPicDevice& device, Clock& clock);
@@ -34,14 +54,16 @@ public:
     void OnBreak(bool on) override;
     std::uint32_t ModemStatus() override;
 
-    // Whole memories, by chip address (program, 0x2000 config, 0x2100 data).
-    // ReadWord answers -1 for an address the chip does not have.
+    // Whole memories, by chip address (program, 0x2000 config, 0x2100 data),
+    // for seeding a chip and checking it against an image; no timing, no
+    // protection. ReadWord answers -1 for an address the chip does not have.
     std::int32_t ReadWord(std::int32_t address) const;
     void WriteWord(std::int32_t address, std::uint16_t value);
     void EraseAll(); // program and configuration 0x3FFF, data 0xFF
 
     // Faults.
-    void SetNoChip(bool present, bool ctsOn = false); // no chip: CTS stuck on or off
+    // absent = true: no chip behind the adapter, CTS stuck on (ctsOn) or off.
+    void SetNoChip(bool absent, bool ctsOn = false);
     void SetStuckBit(int bit, bool value);             // every word read has this bit stuck
     void ClearStuckBits();
     void SetWriteProtected(std::int32_t address, bool protect = true);
@@ -52,11 +74,24 @@ public:
     bool InProgrammingMode() const;
     std::uint64_t LineChanges() const;   // escape and break calls seen
     std::uint64_t CommandsSeen() const;
+    const device::TPicDevice& Device() const;
 
 private:
     struct State;
     std::unique_ptr<State> state_;
 };
+
+// A chip and the simulated port that carries it, for the program itself
+// (users without hardware) and for tests that go through the sim driver.
+// The clock given must outlive the chip.
+struct SimulatorSetup {
+    std::shared_ptr<SimChip> chip;
+    std::shared_ptr<serial::SimPort> port;
+};
+SimulatorSetup MakeUserSimulator(const device::TPicDevice& device, Clock& clock);
+
+// The device name the simulated adapter answers to.
+inline constexpr const char* kSimulatorDeviceName = "\\\\.\\COM0";
 
 // When VANDREL1_SIMULATOR names a device of picspecs.ini: that device.
 std::optional<device::TPicDevice> SimulatorDeviceFromEnvironment();
