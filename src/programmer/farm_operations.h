@@ -23,6 +23,26 @@ public:
     void FarmDump();     // the memory dump; the port is open
 
 private:
+    struct WordStep; // one of the six write and verify steps
+
+    // The run control shared by both buttons; `operation` runs with the port open.
+    void RunOperation(OperationButton button, const char* idleCaption, StepBox enableBox,
+                      bool needsDumpFields, void (TFarmOperations::*operation)());
+    void RunOperationBody(OperationButton button, StepBox enableBox, bool needsDumpFields,
+                          void (TFarmOperations::*operation)());
+    void ClosingSteps(OperationButton button, const char* idleCaption);
+    bool OpenPort();
+
+    TFarmLink MakeLink() const;
+    bool Stopped() const { return host_.StopRequested(); }
+    void Pump() { host_.ProcessMessages(); }
+    void Wait(std::int32_t ms);
+    void ResetChip(TFarmLink& link);
+    void EraseStep(TFarmLink& link, int command, const char* text);
+    bool ImageCheck();
+    bool RunWordStep(TFarmLink& link, const WordStep& step, std::int32_t& errors);
+    void ShowStepStatus(const char* prefix);
+
     OperationHost& host_;
     serial::TCustomCommX& comm_;
     image::THexFile& image_;

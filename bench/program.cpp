@@ -1,0 +1,189 @@
+// A full program + verify of a 2048-word image on the simulated PIC16F628A,
+// with the virtual clock (no real waits).
+//
+// Counters:
+//   line_calls_ratio  line changes issued (escape and break calls the chip saw,
+//                     port open and close included) / the minimum the frames
+//                     of this image need
+//   line_calls        line changes issued per run
+//   us_per_word       software time per written word (the write and the
+//                     verify of it, with their share of resets and increments)
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <random>
+#include <stdexcept>
+#include <string>
+
+#include "common/clock.h"
+#include "device/pic_device.h"
+#include "image/hex_file.h"
+#include "programmer/farm_link.h"
+#include "programmer/farm_operations.h"
+#include "serial/comm_x.h"
+#include "serial/sim_port_driver.h"
+#include "simulator/sim_programmer.h"
+
+namespace {
+
+using namespace vandrel;
+using programmer::OperationButton;
+using programmer::RequiredField;
+using programmer::StepBox;
+
+constexpr std::int32_t kWords = 2048;
+
+device::TPicDevice Pic16F628A() {
+    device::TPicDevice d;
+    d.Name = "PIC16F628A";
+    d.ProgramMemory = {0x0000, kWords};
+    d.ConfigurationMemory = {0x2000, 8};
+    d.UserID = {0x2000, 4};
+    d.DeviceID = {0x2006, 1};
+    d.DeviceIDValue = 0x1060;
+    d.ConfigurationWord = {0x2007, 1};
+    d.DataMemory = {0x2100, 128};
+    d.LVP = true;
+    d.Tprog = 8;
+    d.Tdprog = 8;
+    d.Tera = 10;
+    return d;
+}
+
+// A window that shows nothing and ticks the program write and verify boxes.
+class QuietHost final : public programmer::OperationHost {
+public:
+    explicit QuietHost(Clock& clock) : clock_(clock) {}
+    std::string lastLog;
+    void ShowStatus(const std::string&) override {}
+    void AppendLog(const std::string& line) override { lastLog = line; }
+    void SetProgressMin(std::int32_t) override {}
+    void SetProgressMax(std::int32_t value) override { max_ = value; }
+    void SetProgressPosition(std::int32_t value) override { position_ = value; }
+    std::int32_t ProgressPosition() const override { return position_; }
+    std::int32_t ProgressMax() const override { return max_; }
+    void ProcessMessages() override {}
+    bool StopRequested() const override { return stop_; }
+    void SetStopRequested(bool value) override { stop_ = value; }
+    bool IsChecked(StepBox box) const override {
+        return box == StepBox::WriteProgram || box == StepBox::VerifyProgram || box == StepBox::FarmWare;
+    }
+    void TickLvp() override {}
+    void ErrorBox(const std::string& message) override { throw std::runtime_error(message); }
+    bool FlashIfEmpty(RequiredField) override { return false; }
+    void ShowImageCounts() override {}
+    std::string HexFilePath() const override { return {}; }
+    std::string DumpAddressText() const override { return "0"; }
+    std::string DumpSizeText() const override { return "0"; }
+    std::string PortText() const override { return "COM0"; }
+    std::string ButtonCaption(OperationButton button) const override {
+        return button == OperationButton::Go ? go_ : "D&ump";
+    }
+    void SetButtonCaption(OperationButton button, const std::string& caption) override {
+        if (button == OperationButton::Go)
+            go_ = caption;
+    }
+    void SetButtonEnabled(OperationButton, bool) override {}
+    Clock& GetClock() override { return clock_; }
+
+private:
+    Clock& clock_;
+    std::string go_ = "&Download";
+    std::int32_t max_ = 0, position_ = 0;
+    bool stop_ = false;
+};
+
+// Line changes of one frame: two clock edges per bit, plus a DTR change
+// wherever a bit differs from the one before (the data line rests at 0).
+std::int64_t FrameLineChanges(std::uint32_t bits, int count) {
+    std::int64_t changes = 2 * count;
+    std::uint32_t level = 0;
+    for (int i = 0; i < count; ++i, bits >>= 1) {
+        if ((bits & 1) != level)
+            ++changes;
+        level = bits & 1;
+    }
+    return changes;
+}
+
+std::int64_t CommandLineChanges(int command) { return FrameLineChanges(static_cast<std::uint32_t>(command), 6); }
+std::int64_t DataLineChanges(std::int16_t word) {
+    return FrameLineChanges((static_cast<std::uint32_t>(word) & 0x3FFF) << 1, 16);
+}
+constexpr std::int64_t kReadFrameLineChanges = 2 * 16; // the chip drives the data line
+constexpr std::int64_t kResetLineChanges = 4;          // MCLR low, clock low, data low, MCLR high
+
+// The fewest line changes that write, read back and then verify every word
+// of the image's program area: one step each, walking a single address counter.
+std::int64_t MinimumLineChanges(const image::THexFile& image) {
+    std::int64_t total = 0;
+    for (const bool write : {true, false}) {
+        total += kResetLineChanges;
+        std::int32_t counter = 0;
+        for (std::int32_t a = 0; a < kWords; ++a) {
+            const std::int16_t w = image.GetWord(a);
+            if (w < 0)
+                continue;
+            total += (a - counter) * CommandLineChanges(programmer::kIncrementAddress);
+            counter = a;
+            if (write)
+                total += CommandLineChanges(programmer::kLoadDataForProgramMemory) + DataLineChanges(w) +
+                         CommandLineChanges(programmer::kBeginEraseProgrammingCycle);
+            total += CommandLineChanges(programmer::kReadDataFromProgramMemory) + kReadFrameLineChanges;
+        }
+    }
+    return total;
+}
+
+void BM_ProgramAndVerify2048Words(benchmark::State& state) {
+    VirtualClock clock;
+    const device::TPicDevice device = Pic16F628A();
+    auto port = std::make_shared<serial::SimPort>();
+    port->SetRecording(false);
+    auto chip = std::make_shared<simulator::SimChip>(device, clock);
+    port->SetPeer(chip);
+    serial::TCommX comm;
+    comm.SetDriverFactory(serial::MakeSimPortFactory(port));
+    comm.SetClock(clock);
+
+    image::THexFile image;
+    std::mt19937 random(2048);
+    for (std::int32_t a = 0; a < kWords; ++a)
+        image.SetWord(a, static_cast<std::int16_t>(random() & 0x3FFF));
+    QuietHost host(clock);
+    programmer::TFarmOperations ops(host, comm, image, device);
+
+    const std::int64_t minimum = MinimumLineChanges(image);
+    std::int64_t lineChanges = 0;
+    std::chrono::nanoseconds busy{0};
+    for (auto _ : state) {
+        state.PauseTiming();
+        chip->EraseAll();
+        const std::uint64_t before = chip->LineChanges();
+        state.ResumeTiming();
+
+        const auto start = std::chrono::steady_clock::now();
+        ops.btnGoClick();
+        busy += std::chrono::steady_clock::now() - start;
+
+        state.PauseTiming();
+        lineChanges = static_cast<std::int64_t>(chip->LineChanges() - before);
+        if (host.lastLog != "complete.")
+            state.SkipWithError(("run ended with " + host.lastLog).c_str());
+        if (!chip->Violations().empty())
+            state.SkipWithError(chip->Violations().front().What.c_str());
+        state.ResumeTiming();
+    }
+    state.counters["line_calls"] = static_cast<double>(lineChanges);
+    state.counters["line_calls_min"] = static_cast<double>(minimum);
+    state.counters["line_calls_ratio"] = static_cast<double>(lineChanges) / static_cast<double>(minimum);
+    state.counters["us_per_word"] =
+        std::chrono::duration<double, std::micro>(busy).count() / (static_cast<double>(state.iterations()) * kWords);
+}
+BENCHMARK(BM_ProgramAndVerify2048Words)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
