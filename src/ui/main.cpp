@@ -1,6 +1,9 @@
-#include <QApplication>
+#include "ui/application.h"
+#include "ui/main_form.h"
 
 int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
-    return 0;
+    vandrel::ui::TApplication app(argc, argv);
+    vandrel::ui::TForm1 form;
+    form.show();
+    return app.exec();
 }

@@ -1,0 +1,45 @@
+#include "ui/application.h"
+
+#include "ui/dialog_service.h"
+
+namespace vandrel::ui {
+
+namespace {
+DialogService* applicationDialogs = nullptr;
+}
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    setApplicationName("Vandrel1");
+    setApplicationDisplayName("Vandrel1");
+    setOrganizationName("Ostmerin");
+}
+
+bool TApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        ShowException(activeWindow(), applicationDialogs);
+        return false;
+    }
+}
+
+void TApplication::SetDialogService(DialogService* dialogs) {
+    applicationDialogs = dialogs;
+}
+
+QString ExceptionMessage(std::exception_ptr error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        return QString::fromStdString(e.what());
+    } catch (...) {
+        return QStringLiteral("Unknown error.");
+    }
+}
+
+void ShowException(QWidget* parent, DialogService* dialogs) {
+    const QString message = ExceptionMessage(std::current_exception());
+    (dialogs ? *dialogs : QtDialogService::Instance()).ErrorBox(parent, message);
+}
+
+} // namespace vandrel::ui

@@ -1,0 +1,240 @@
+#pragma once
+// The main window: every control of the programmer, the log, the status text
+// and progress bar the operations report to, the check-box rules, the
+// hexadecimal key filter, and the remembered settings.
+#include <functional>
+#include <memory>
+#include <string>
+
+#include <QComboBox>
+#include <QMainWindow>
+#include <QString>
+#include <QStringList>
+
+#include "common/clock.h"
+#include "image/hex_file.h"
+#include "programmer/farm_operations.h"
+#include "programmer/operation_host.h"
+#include "serial/comm_x.h"
+#include "ui/com_port_list.h"
+#include "ui/dialog_service.h"
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QStatusBar;
+class QWidget;
+
+namespace vandrel::serial {
+class SimPort;
+}
+namespace vandrel::simulator {
+class SimChip;
+}
+
+namespace vandrel::ui {
+
+// The port drop-down: runs a hook each time its list is about to open.
+class TPortComboBox : public QComboBox {
+public:
+    using QComboBox::QComboBox;
+    // Returns false to keep the list closed.
+    std::function<bool()> OnDropDown;
+    void showPopup() override;
+};
+
+// What the window takes from its surroundings. Tests replace all three.
+struct FormServices {
+    DialogService* Dialogs = nullptr; // the real boxes when null
+    Clock* TheClock = nullptr;        // RealClock::Instance() when null
+    PortSource Ports;                 // SystemPorts when empty
+};
+
+class TForm1 : public QMainWindow, public programmer::OperationHost {
+    Q_OBJECT
+
+public:
+    static constexpr int kMinWidth = 640;
+    static constexpr int kMinHeight = 480;
+
+    explicit TForm1(FormServices services = {}, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // --- Start-up and shutdown ---
+    void FormCreate();
+    void FormDestroy();
+
+    // --- Event handlers ---
+    void cmbDeviceListChange();
+    void edtHexFileChange();
+    void edtHexFileKeyPress(char key);
+    void btnOpenHexFileClick();
+    void btnClearBufferClick();
+    void cmbSerialPortListChange();
+    bool cmbSerialPortListDropDown();
+    void edtDumpAddressChange();
+    void edtDumpSizeChange();
+    // The key filter of the two hexadecimal fields: `key` is the typed
+    // character, 0 afterwards when it is dropped.
+    static void edtHexKeyPress(char& key);
+    void cbEraseAllClick();
+    void cbEraseGrpClick(QCheckBox* sender);
+    void cbWriteAllClick();
+    void cbWriteGrpClick(QCheckBox* sender);
+    void cbVerifyAllClick();
+    void cbVerifyGrpClick(QCheckBox* sender);
+    void btnGoClick();
+    void btnDumpClick();
+    // The size the window may take when `requested` is asked for.
+    static QSize FormCanResize(QSize requested);
+    void FormResize();
+
+    // --- Displays ---
+    void PlaceProgressBar();
+    void ListImage();
+    void ShowDeviceSizes(int programSize, int dataSize, int configurationSize, bool lvp);
+    void ShowStatus(const QString& text);
+    void AppendLogLine(const QString& line);
+    QStringList LogLines() const;
+    QString StatusText() const;
+    bool FlashIfEmpty(QLabel* label);
+
+    // --- OperationHost ---
+    void ShowStatus(const std::string& text) override;
+    void AppendLog(const std::string& line) override;
+    void SetProgressMin(std::int32_t value) override;
+    void SetProgressMax(std::int32_t value) override;
+    void SetProgressPosition(std::int32_t value) override;
+    std::int32_t ProgressPosition() const override;
+    std::int32_t ProgressMax() const override;
+    void ProcessMessages() override;
+    bool StopRequested() const override;
+    void SetStopRequested(bool value) override;
+    bool IsChecked(programmer::StepBox box) const override;
+    void TickLvp() override;
+    void ErrorBox(const std::string& message) override;
+    bool FlashIfEmpty(programmer::RequiredField field) override;
+    void ShowImageCounts() override;
+    std::string HexFilePath() const override;
+    std::string DumpAddressText() const override;
+    std::string DumpSizeText() const override;
+    std::string PortText() const override;
+    std::string ButtonCaption(programmer::OperationButton button) const override;
+    void SetButtonCaption(programmer::OperationButton button, const std::string& caption) override;
+    void SetButtonEnabled(programmer::OperationButton button, bool enabled) override;
+    Clock& GetClock() override;
+
+    // --- Owned objects ---
+    serial::TCommX CommX1;
+    image::THexFile* HexImage() const { return hexImage_.get(); }
+    QProgressBar* ProgressBar() const { return progressBar_; }
+    // The simulated chip behind COM0, when the simulator is on.
+    simulator::SimChip* SimulatedChip() const { return simChip_.get(); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void CreateControls();
+    void ArrangePanel();
+    void SetTabOrder();
+    void ApplyFonts();
+    static QFont LogFont();
+    void ConnectHandlers();
+    void SetUpComm();
+    // Runs one event handler; an exception escaping it is shown in an error box.
+    template <class F>
+    void Guarded(F&& handler);
+    void FillPortList();
+    bool LoadHexFileQuietly(const QString& path);
+    QLabel* LabelOf(programmer::RequiredField field) const;
+    QPushButton* ButtonOf(programmer::OperationButton button) const;
+    void ApplyProgress();
+
+    DialogService& dialogs_;
+    Clock& clock_;
+    PortSource portSource_;
+
+    std::unique_ptr<image::THexFile> hexImage_;
+    std::unique_ptr<programmer::TFarmOperations> farm_;
+    std::shared_ptr<serial::SimPort> simPort_;
+    std::shared_ptr<simulator::SimChip> simChip_;
+    bool stopRequested_ = false;
+    std::int32_t progressMin_ = 0;
+    std::int32_t progressMax_ = 100;
+    std::int32_t progressPosition_ = 0;
+
+public:
+    // Controls, under their table names.
+    QWidget* Panel1 = nullptr;
+    QGroupBox* GrpDeviceSpecs = nullptr;
+    QLabel* lblDeviceSelect = nullptr;
+    QComboBox* cmbDeviceList = nullptr;
+    QLabel* lblProgramMemory = nullptr;
+    QLabel* lblProgramMemoryValue = nullptr;
+    QLabel* lblConfigurationWord = nullptr;
+    QLabel* lblConfigurationWordValue = nullptr;
+    QLabel* lblDataMemory = nullptr;
+    QLabel* lblDataMemoryValue = nullptr;
+    QCheckBox* cbLVP = nullptr;
+
+    QGroupBox* GrpSource = nullptr;
+    QLabel* lblHexFileName = nullptr;
+    QLineEdit* edtHexFile = nullptr;
+    QPushButton* btnOpenHexFile = nullptr;
+    QLabel* edtHexP = nullptr;
+    QLabel* edtHexProgram = nullptr;
+    QLabel* edtHexC = nullptr;
+    QLabel* edtHexConfig = nullptr;
+    QLabel* edtHexD = nullptr;
+    QLabel* edtHexData = nullptr;
+    QPushButton* btnClearBuffer = nullptr;
+    QPushButton* btnEditMemory = nullptr;
+
+    QGroupBox* GrpPort = nullptr;
+    QLabel* lblSerialPort = nullptr;
+    TPortComboBox* cmbSerialPortList = nullptr;
+
+    QGroupBox* GrpDump = nullptr;
+    QLabel* lblDumpAddress = nullptr;
+    QLineEdit* edtDumpAddress = nullptr;
+    QLabel* lblDumpSize = nullptr;
+    QLineEdit* edtDumpSize = nullptr;
+    QCheckBox* cbFarmOnDump = nullptr;
+    QPushButton* btnDump = nullptr;
+
+    QGroupBox* GrpCommands = nullptr;
+    QGroupBox* GrpErase = nullptr;
+    QCheckBox* cbEraseAll = nullptr;
+    QCheckBox* cbEraseProgram = nullptr;
+    QCheckBox* cbEraseConfigurationMemory = nullptr;
+    QCheckBox* cbEraseDataMemory = nullptr;
+    QGroupBox* GrpWrite = nullptr;
+    QCheckBox* cbWriteAll = nullptr;
+    QCheckBox* cbWriteProgram = nullptr;
+    QCheckBox* cbWriteConfigurationMemory = nullptr;
+    QCheckBox* cbWriteDataMemory = nullptr;
+    QGroupBox* GrpVerify = nullptr;
+    QCheckBox* cbVerifyAll = nullptr;
+    QCheckBox* cbVerifyProgram = nullptr;
+    QCheckBox* cbVerifyConfigurationMemory = nullptr;
+    QCheckBox* cbVerifyDataMemory = nullptr;
+    QCheckBox* cbFarmWare = nullptr;
+    QPushButton* btnGo = nullptr;
+
+    QPlainTextEdit* Memo1 = nullptr;
+    QStatusBar* StatusBar1 = nullptr;
+    QLabel* StatusPanel0 = nullptr; // panel 0: the status text
+    QLabel* StatusPanel1 = nullptr; // panel 1: left blank
+
+private:
+    QProgressBar* progressBar_ = nullptr;
+};
+
+} // namespace vandrel::ui
