@@ -35,20 +35,11 @@ using programmer::StepBox;
 
 constexpr std::int32_t kWords = 2048;
 
+// The shipped device file lies next to the benchmark program.
 device::TPicDevice Pic16F628A() {
-    device::TPicDevice d;
-    d.Name = "PIC16F628A";
-    d.ProgramMemory = {0x0000, kWords};
-    d.ConfigurationMemory = {0x2000, 8};
-    d.UserID = {0x2000, 4};
-    d.DeviceID = {0x2006, 1};
-    d.DeviceIDValue = 0x1060;
-    d.ConfigurationWord = {0x2007, 1};
-    d.DataMemory = {0x2100, 128};
-    d.LVP = true;
-    d.Tprog = 8;
-    d.Tdprog = 8;
-    d.Tera = 10;
+    device::TPicDevice d = device::GetDeviceSpec("PIC16F628A");
+    if (d.ProgramMemory.Size != kWords)
+        throw std::runtime_error("picspecs.ini next to the benchmark lacks the PIC16F628A");
     return d;
 }
 

@@ -1,5 +1,7 @@
 #include "simulator/sim_programmer.h"
 
+#include "programmer/farm_link.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <set>
@@ -19,16 +21,16 @@ constexpr std::int32_t kDataBase = 0x2100;
 constexpr std::uint16_t kErasedWord = 0x3FFF;
 constexpr std::uint8_t kErasedCell = 0xFF;
 
-// Command codes as the chip decodes them.
-constexpr int kCmdLoadConfiguration = 0x00;
-constexpr int kCmdLoadProgram = 0x02;
-constexpr int kCmdLoadData = 0x03;
-constexpr int kCmdReadProgram = 0x04;
-constexpr int kCmdReadData = 0x05;
-constexpr int kCmdIncrement = 0x06;
-constexpr int kCmdBeginProgramming = 0x08;
-constexpr int kCmdBulkEraseProgram = 0x09;
-constexpr int kCmdBulkEraseData = 0x0B;
+// The chip decodes the same command set the link sends.
+constexpr int kCmdLoadConfiguration = programmer::kLoadConfiguration;
+constexpr int kCmdLoadProgram = programmer::kLoadDataForProgramMemory;
+constexpr int kCmdLoadData = programmer::kLoadDataForDataMemory;
+constexpr int kCmdReadProgram = programmer::kReadDataFromProgramMemory;
+constexpr int kCmdReadData = programmer::kReadDataFromDataMemory;
+constexpr int kCmdIncrement = programmer::kIncrementAddress;
+constexpr int kCmdBeginProgramming = programmer::kBeginEraseProgrammingCycle;
+constexpr int kCmdBulkEraseProgram = programmer::kBulkEraseProgramMemory;
+constexpr int kCmdBulkEraseData = programmer::kBulkEraseDataMemory;
 
 std::string Hex4(std::int32_t value) {
     char text[16];
