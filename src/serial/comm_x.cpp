@@ -18,6 +18,20 @@ namespace {
 constexpr std::int32_t kMaxOutstandingChunks = 32;
 constexpr std::uint32_t kEventMask = win::EV_RXCHAR | win::EV_BREAK | win::EV_ERR; // 0x00C1
 constexpr std::size_t kMaxDeviceName = 15;
+// How many 1 ms polls an aborted read gets to let go of its buffer.
+constexpr int kAbortedReadPolls = 1000;
+
+// Aborts the pending read and waits until the driver has let go of the
+// caller's buffer; a driver may finish an aborted read asynchronously.
+void AbandonRead(PortDriver& driver, Clock& clock) {
+    driver.PurgeComm(win::PURGE_RXABORT);
+    std::uint32_t ignored = 0;
+    for (int poll = 0; poll < kAbortedReadPolls; ++poll) {
+        if (driver.ReadResult(ignored) != IoResult::Incomplete)
+            return;
+        clock.WaitMs(1);
+    }
+}
 } // namespace
 
 std::string CommDeviceName(std::int32_t portNo) {
@@ -368,14 +382,20 @@ std::int32_t TCustomCommX::ReadData(void* Buffer, std::int32_t Count) {
             ReportLineErrors(*d.driver, d.channel);
             return -1;
         }
-        PumpOwner();
+        try {
+            PumpOwner();
+        } catch (...) {
+            // An event handler raised: the read must not outlive this call,
+            // or it would keep the caller's buffer and block every later read.
+            if (d.driver.get() == driver)
+                AbandonRead(*driver, *d.clock);
+            throw;
+        }
         d.clock->WaitMs(1);
         if (!d.IsOpen() || !d.recvThread || d.driver.get() != driver)
             return -1; // Close ended the read with the port
         if (d.clock->NowMs() > deadline) {
-            // Abort the read so that the driver lets go of the buffer.
-            d.driver->PurgeComm(win::PURGE_RXABORT);
-            d.driver->ReadResult(read);
+            AbandonRead(*driver, *d.clock);
             return -1;
         }
     }

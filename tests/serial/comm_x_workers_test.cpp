@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <numeric>
+#include <stdexcept>
 #include <thread>
 
 #include "serial/comm_x.h"
@@ -295,6 +296,20 @@ TEST(CommXRead, FailedReadReportsLineErrorsAndReturnsMinusOne) {
     // A purge while the read is pending fails the wait: -1, no endless polling.
     s.comm->SetPumpHook([&] { s.comm->PurgeReceive(); });
     EXPECT_EQ(s.comm->ReadData(buffer, 4), -1);
+}
+
+TEST(CommXRead, AnEventHandlerThatRaisesDoesNotLeaveTheReadPending) {
+    SerialSimComm s;
+    s.comm->Open();
+    char buffer[4] = {};
+    s.comm->SetPumpHook([] { throw std::runtime_error("handler failed"); });
+    EXPECT_THROW(s.comm->ReadData(buffer, 4), std::runtime_error);
+
+    // The next read starts afresh instead of finding the old one still pending.
+    s.comm->SetPumpHook({});
+    s.port->InjectReceived({'q'});
+    EXPECT_EQ(s.comm->ReadData(buffer, 4), 1);
+    EXPECT_EQ(buffer[0], 'q');
 }
 
 } // namespace
