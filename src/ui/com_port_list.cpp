@@ -1,5 +1,7 @@
 #include "ui/com_port_list.h"
 
+#include <cstdint>
+
 #include "common/convert.h"
 #include "simulator/sim_programmer.h"
 
@@ -18,7 +20,10 @@ void InsertPortSorted(PortList& list, const serial::ComPortInfo& port) {
         return;
     }
     for (auto it = list.begin(); it != list.end(); ++it) {
-        if (PortNumberOf(it->Name) > PortNumberOf(port.Name)) {
+        // The entry's number first, then the new name's: with two bad names
+        // the error names the entry's.
+        const std::int32_t entryNumber = PortNumberOf(it->Name);
+        if (entryNumber > PortNumberOf(port.Name)) {
             list.insert(it, port);
             return;
         }

@@ -583,9 +583,11 @@ void TForm1::edtHexFileKeyPress(char key) {
     const QString path = edtHexFile->text();
     if (path.isEmpty())
         return;
-    if (LoadHexFileQuietly(path))
-        ShowImageCounts();
-    else
+    const bool loaded = LoadHexFileQuietly(path);
+    // Also after a failure: a file that exists but holds nothing, or cannot
+    // be read, has emptied the image, and the counts must not show the old one.
+    ShowImageCounts();
+    if (!loaded)
         dialogs_.ErrorBox(this, "Can't load file:" + path);
 }
 
@@ -703,8 +705,13 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
         const QString text = keyEvent->text();
         // Shortcuts (copy, paste, undo ...) and keys without a character
         // (arrows, Delete, Tab, Enter) are editing commands, not typed text.
-        if (text.isEmpty() ||
-            (keyEvent->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)))
+        // A character that comes with Alt, AltGr (Ctrl+Alt) or Meta is typed
+        // text all the same: the field would insert it, so it is filtered.
+        const Qt::KeyboardModifiers modifiers =
+            keyEvent->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier |
+                                     Qt::AltModifier | Qt::MetaModifier);
+        if (text.isEmpty() || modifiers == Qt::ControlModifier ||
+            modifiers == (Qt::ControlModifier | Qt::ShiftModifier))
             return false;
         if (text.size() == 1 && text[0] != QChar('\b') &&
             (text[0].unicode() < 0x20 || text[0].unicode() == 0x7F))

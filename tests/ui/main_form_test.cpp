@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -10,6 +11,8 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
+
+#include <tuple>
 
 #include "device/pic_device.h"
 #include "ui/application.h"
@@ -176,6 +179,18 @@ TEST_F(MainFormTest, HexFieldsTakeOnlyHexDigitsInUpperCase) {
     EXPECT_EQ(address->text(), "1");
     QTest::keyClicks(address, "fF9");
     EXPECT_EQ(address->text(), "1FF9");
+    // Characters typed with Alt, AltGr (Ctrl+Alt) or Meta go through the same filter.
+    for (const auto& [key, text, modifiers] :
+         {std::tuple{Qt::Key_G, "g", Qt::KeyboardModifiers(Qt::AltModifier)},
+          std::tuple{Qt::Key_Dollar, "$", Qt::ControlModifier | Qt::AltModifier},
+          std::tuple{Qt::Key_X, "x", Qt::KeyboardModifiers(Qt::MetaModifier)}}) {
+        QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
+        QCoreApplication::sendEvent(address, &press);
+    }
+    EXPECT_EQ(address->text(), "1FF9");
+    QKeyEvent altGrE(QEvent::KeyPress, Qt::Key_E, Qt::ControlModifier | Qt::AltModifier, "e");
+    QCoreApplication::sendEvent(address, &altGrE);
+    EXPECT_EQ(address->text(), "1FF9E");
 
     // Pasted or restored text is not filtered, only shown in upper case, so
     // the dump still sees and reports what is not hexadecimal.
@@ -223,6 +238,17 @@ TEST_F(MainFormTest, HexFileComesInByReferEnterAndClearBufferEmptiesIt) {
     Find<QLineEdit>("edtHexFile")->setText(missing);
     QTest::keyClick(Find<QLineEdit>("edtHexFile"), Qt::Key_Return);
     EXPECT_EQ(dialogs_.Errors, QStringList{"Can't load file:" + missing});
+    EXPECT_EQ(Counts(), (QStringList{"2", "0", "1"})); // a missing file leaves the image
+
+    // An empty file fails too, but has emptied the image: the counts follow it.
+    const QString empty = QDir(TempDir()).filePath("empty.hex");
+    ASSERT_TRUE(QFile(empty).open(QIODevice::WriteOnly));
+    Find<QLineEdit>("edtHexFile")->setText(empty);
+    QTest::keyClick(Find<QLineEdit>("edtHexFile"), Qt::Key_Return);
+    EXPECT_EQ(dialogs_.Errors.size(), 2);
+    EXPECT_EQ(dialogs_.Errors.back(), "Can't load file:" + empty);
+    EXPECT_EQ(form.HexImage()->CountWords({0, 0x4000}), 0);
+    EXPECT_EQ(Counts(), (QStringList{"0", "0", "0"}));
 }
 
 TEST_F(MainFormTest, ListImageOfTheLastWord) {
