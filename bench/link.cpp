@@ -16,8 +16,10 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
+#include "device/pic_device.h"
 #include "programmer/farm_link.h"
 #include "serial/sim_port_driver.h"
 #ifndef _WIN32
@@ -38,17 +40,11 @@ namespace {
 using namespace vandrel;
 using namespace vandrel::programmer;
 
+// The shipped device file lies next to the benchmark program.
 device::TPicDevice BenchDevice() {
-    device::TPicDevice d;
-    d.Name = "BENCH";
-    d.ProgramMemory = {0, 1024};
-    d.ConfigurationMemory = {0x2000, 8};
-    d.DeviceID = {0x2006, 1};
-    d.DeviceIDValue = 0x0560;
-    d.DataMemory = {0x2100, 64};
-    d.Tprog = 10;
-    d.Tdprog = 10;
-    d.Tera = 10;
+    device::TPicDevice d = device::GetDeviceSpec("PIC16F84A");
+    if (d.ProgramMemory.Size <= 0)
+        throw std::runtime_error("picspecs.ini next to the benchmark lacks the PIC16F84A");
     return d;
 }
 

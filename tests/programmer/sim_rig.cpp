@@ -1,4 +1,5 @@
 #include "programmer/sim_rig.h"
+#include "support/test_devices.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -6,20 +7,7 @@
 namespace vandrel::test {
 
 device::TPicDevice Pic16F628A() {
-    device::TPicDevice d;
-    d.Name = "PIC16F628A";
-    d.ProgramMemory = {0x0000, 2048};
-    d.ConfigurationMemory = {0x2000, 8};
-    d.UserID = {0x2000, 4};
-    d.DeviceID = {0x2006, 1};
-    d.DeviceIDValue = 0x1060;
-    d.ConfigurationWord = {0x2007, 1};
-    d.DataMemory = {0x2100, 128};
-    d.LVP = true;
-    d.Tprog = 8;
-    d.Tdprog = 8;
-    d.Tera = 10;
-    return d;
+    return MidrangeDevice({"PIC16F628A", 2048, 128, 0x1060, 8, 8, 10, true});
 }
 
 std::vector<std::string> DecodeIcsp(const std::vector<serial::SimCall>& calls) {

@@ -4,6 +4,7 @@
 
 #include "programmer/farm_link.h"
 #include "support/modem_lines_fake.h"
+#include "support/test_devices.h"
 
 namespace vandrel::simulator {
 namespace {
@@ -16,19 +17,8 @@ using serial::win::SETDTR;
 using serial::win::SETRTS;
 
 device::TPicDevice TestDevice() {
-    device::TPicDevice d;
-    d.Name = "TEST16";
-    d.ProgramMemory = {0x0000, 1024};
-    d.ConfigurationMemory = {0x2000, 8};
-    d.UserID = {0x2000, 4};
-    d.DeviceID = {0x2006, 1};
-    d.DeviceIDValue = 0x0560;
-    d.ConfigurationWord = {0x2007, 1};
-    d.DataMemory = {0x2100, 64};
-    d.Tprog = 10;
-    d.Tdprog = 8;
-    d.Tera = 12;
-    return d;
+    // Distinct waits, so a test can tell which one the chip enforced.
+    return test::MidrangeDevice({"TEST16", 1024, 64, 0x0560, 10, 8, 12});
 }
 
 // The chip behind a direct ModemLines -> LinePeer adapter, driven by the

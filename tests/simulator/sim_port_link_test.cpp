@@ -9,6 +9,7 @@
 #include "programmer/farm_link.h"
 #include "serial/sim_port_driver.h"
 #include "simulator/sim_programmer.h"
+#include "support/test_devices.h"
 
 namespace vandrel::simulator {
 namespace {
@@ -16,18 +17,7 @@ namespace {
 using namespace vandrel::programmer;
 
 device::TPicDevice SmallDevice() {
-    device::TPicDevice d;
-    d.Name = "SMALL";
-    d.ProgramMemory = {0, 64};
-    d.ConfigurationMemory = {0x2000, 8};
-    d.DeviceID = {0x2006, 1};
-    d.DeviceIDValue = 0x1040;
-    d.ConfigurationWord = {0x2007, 1};
-    d.DataMemory = {0x2100, 16};
-    d.Tprog = 5;
-    d.Tdprog = 5;
-    d.Tera = 5;
-    return d;
+    return test::MidrangeDevice({"SMALL", 64, 16, 0x1040, 5, 5, 5});
 }
 
 class SimPortLinkTest : public ::testing::Test {
