@@ -1,13 +1,7 @@
 #pragma once
 // The Windows side of the COM port list: the serial device map is a registry
 // key whose string values each name one port in their data.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "common/windows_api.h"
 
 #include <string>
 #include <vector>

@@ -8,13 +8,7 @@
 // EV_RXCHAR ...) rather than serial::win::…; the driver checks they agree.
 #include "serial/port_driver.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "common/windows_api.h"
 
 #include <atomic>
 #include <cstdint>
