@@ -10,13 +10,6 @@ namespace {
     throw EConvertError("'" + std::string(text) + "' is not a valid integer value");
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 } // namespace
 
 std::int32_t StrToInt(std::string_view text) {
@@ -29,7 +22,7 @@ std::int32_t StrToInt(std::string_view text) {
             NotAnInteger(text);
         std::uint64_t value = 0;
         for (; i < text.size(); ++i) {
-            const int d = HexDigit(text[i]);
+            const int d = HexDigitValue(text[i]);
             if (d < 0)
                 NotAnInteger(text);
             value = value * 16 + static_cast<std::uint64_t>(d);

@@ -18,6 +18,14 @@ public:
 // Anything else throws EConvertError with the text quoted.
 std::int32_t StrToInt(std::string_view text);
 
+// The value of one hexadecimal digit of either case, or -1.
+constexpr int HexDigitValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
 // Upper-case hexadecimal, zero-padded to at least 4 digits; a negative value
 // shows as its 32-bit two's complement.
 std::string Hex4(std::int32_t value);

@@ -1,19 +1,9 @@
 // The number rule of the device specification file.
 #include "device/pic_device.h"
 
+#include "common/convert.h"
+
 namespace vandrel::device {
-
-namespace {
-
-int HexDigitValue(char c)
-{
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-} // namespace
 
 std::optional<std::int32_t> ParseSpecNumber(std::string_view text)
 {

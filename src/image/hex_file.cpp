@@ -7,19 +7,13 @@
 #include <filesystem>
 #include <memory>
 
+#include "common/convert.h"
+
 namespace vandrel::image {
 
 namespace {
 
 constexpr std::int32_t kLastAddress = THexFile::kWords - 1;
-
-int HexDigitValue(char c)
-{
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
 
 // The byte at character position pos (0-based) of a line known to hold only
 // hexadecimal digits there.

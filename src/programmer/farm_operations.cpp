@@ -7,12 +7,11 @@
 #include <string>
 
 #include "common/convert.h"
+#include "common/scope_exit.h"
 
 namespace vandrel::programmer {
 
 namespace {
-
-constexpr const char* kStopCaption = "&Stop";
 
 // The extra log line for a port that would not open: the OS reason, with a
 // hint where the usual cause on Linux is a missing group membership.
@@ -49,13 +48,8 @@ void TFarmOperations::RunOperation(OperationButton button, const char* idleCapti
     host_.SetButtonEnabled(OperationButton::Dump, false);
 
     // The closing steps run however the body ends; an error still passes on.
-    try {
-        RunOperationBody(button, enableBox, needsDumpFields, operation);
-    } catch (...) {
-        ClosingSteps(button, idleCaption);
-        throw;
-    }
-    ClosingSteps(button, idleCaption);
+    const ScopeExit closing([&] { ClosingSteps(button, idleCaption); });
+    RunOperationBody(button, enableBox, needsDumpFields, operation);
 }
 
 void TFarmOperations::RunOperationBody(OperationButton button, StepBox enableBox, bool needsDumpFields,

@@ -1,6 +1,7 @@
 // The programming run: erase, write with read-back, and verify, each step
 // chosen by its check box at the moment it is reached.
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "common/convert.h"
@@ -25,42 +26,90 @@ device::TMemoryRange RangeOf(const device::TPicDevice& device, Area area) {
 
 // What tells the six word steps apart.
 struct TFarmOperations::WordStep {
-    bool Write;
-    Area Where;
-    const char* EmptyLine;     // write steps: the area holds no word
-    const char* Heading;
-    int OpeningCommand;        // sent with data 0 after the heading; -1: none
-    std::int32_t FixedCounter; // the counter's start; -1: the area's Address
-    int LoadCommand;           // write steps
-    bool DataDelay;            // wait Tdprog instead of Tprog
-    int ReadCommand;
-    const char* Prefix;
-    bool PumpBeforeStopCheck;
-    const char* ErrorWord;
+    bool Write = false;
+    Area Where = Area::Program;
+    const char* EmptyLine = nullptr;          // write steps: the area holds no word
+    const char* Heading = nullptr;
+    std::optional<int> OpeningCommand{};        // sent with data 0 after the heading
+    std::optional<std::int32_t> FixedCounter{}; // the counter's start; else the area's Address
+    std::optional<int> LoadCommand{};           // write steps
+    bool DataDelay = false;                   // wait Tdprog instead of Tprog
+    int ReadCommand = kReadDataFromProgramMemory;
+    const char* Prefix = nullptr;
+    bool PumpBeforeStopCheck = true;
+    const char* ErrorWord = nullptr;
 };
 
 void TFarmOperations::FarmProgram() {
     static const WordStep kWriteProgram{
-        true, Area::Program, " Can't find Program Data in hex file.", "<LOAD PROGRAM MEMORY>", -1, 0,
-        kLoadDataForProgramMemory, false, kReadDataFromProgramMemory, "LOAD PROGRAM MEMORY ", true, "Write"};
+        .Write = true,
+        .Where = Area::Program,
+        .EmptyLine = " Can't find Program Data in hex file.",
+        .Heading = "<LOAD PROGRAM MEMORY>",
+        .FixedCounter = 0,
+        .LoadCommand = kLoadDataForProgramMemory,
+        .ReadCommand = kReadDataFromProgramMemory,
+        .Prefix = "LOAD PROGRAM MEMORY ",
+        .PumpBeforeStopCheck = true,
+        .ErrorWord = "Write",
+    };
     static const WordStep kWriteConfiguration{
-        true, Area::Configuration, " Can't find Configuration Data in hex file.", "<LOAD CONFIGURATION DATA>",
-        kLoadConfiguration, -1, kLoadDataForProgramMemory, false, kReadDataFromProgramMemory,
-        "LOAD CONFIGURATION MEMORY ", false, "Write"};
+        .Write = true,
+        .Where = Area::Configuration,
+        .EmptyLine = " Can't find Configuration Data in hex file.",
+        .Heading = "<LOAD CONFIGURATION DATA>",
+        .OpeningCommand = kLoadConfiguration,
+        .LoadCommand = kLoadDataForProgramMemory,
+        .ReadCommand = kReadDataFromProgramMemory,
+        .Prefix = "LOAD CONFIGURATION MEMORY ",
+        .PumpBeforeStopCheck = false,
+        .ErrorWord = "Write",
+    };
     static const WordStep kWriteData{
-        true, Area::Data, " Can't find EEPROM Data in hex file.", "<LOAD EEPROM DATA>", kLoadDataForDataMemory, -1,
-        kLoadDataForDataMemory, true, kReadDataFromDataMemory, "LOAD EEPROM DATA ", false, "Write"};
+        .Write = true,
+        .Where = Area::Data,
+        .EmptyLine = " Can't find EEPROM Data in hex file.",
+        .Heading = "<LOAD EEPROM DATA>",
+        .OpeningCommand = kLoadDataForDataMemory,
+        .LoadCommand = kLoadDataForDataMemory,
+        .DataDelay = true,
+        .ReadCommand = kReadDataFromDataMemory,
+        .Prefix = "LOAD EEPROM DATA ",
+        .PumpBeforeStopCheck = false,
+        .ErrorWord = "Write",
+    };
     static const WordStep kVerifyProgram{
-        false, Area::Program, nullptr, "<VERIFY PROGRAM MEMORY>", -1, 0, -1, false, kReadDataFromProgramMemory,
-        "VERIFY PROGRAM MEMORY ", true, "Verify"};
+        .Write = false,
+        .Where = Area::Program,
+        .Heading = "<VERIFY PROGRAM MEMORY>",
+        .FixedCounter = 0,
+        .ReadCommand = kReadDataFromProgramMemory,
+        .Prefix = "VERIFY PROGRAM MEMORY ",
+        .PumpBeforeStopCheck = true,
+        .ErrorWord = "Verify",
+    };
     static const WordStep kVerifyConfiguration{
-        false, Area::Configuration, nullptr, "<VERIFY CONFIGURATION MEMORY>", kLoadConfiguration, -1, -1, false,
-        kReadDataFromProgramMemory, "VERIFY CONFIGURATION MEMORY ", true, "Verify"};
+        .Write = false,
+        .Where = Area::Configuration,
+        .Heading = "<VERIFY CONFIGURATION MEMORY>",
+        .OpeningCommand = kLoadConfiguration,
+        .ReadCommand = kReadDataFromProgramMemory,
+        .Prefix = "VERIFY CONFIGURATION MEMORY ",
+        .PumpBeforeStopCheck = true,
+        .ErrorWord = "Verify",
+    };
     // The data verify counts from the EEPROM's conventional base, whatever the
     // device file gives as the data area's start.
     static const WordStep kVerifyData{
-        false, Area::Data, nullptr, "<VERIFY EEPROM DATA>", -1, 0x2100, -1, false, kReadDataFromDataMemory,
-        "VERIFY EEPROM DATA ", true, "Verify"};
+        .Write = false,
+        .Where = Area::Data,
+        .Heading = "<VERIFY EEPROM DATA>",
+        .FixedCounter = 0x2100,
+        .ReadCommand = kReadDataFromDataMemory,
+        .Prefix = "VERIFY EEPROM DATA ",
+        .PumpBeforeStopCheck = true,
+        .ErrorWord = "Verify",
+    };
 
     TFarmLink link = MakeLink();
     std::int32_t errors = 0;
@@ -149,11 +198,11 @@ bool TFarmOperations::RunWordStep(TFarmLink& link, const WordStep& step, std::in
     host_.SetProgressMax(words);
     host_.SetProgressMin(0);
     host_.SetProgressPosition(0);
-    if (step.OpeningCommand >= 0)
-        link.FarmWrite(step.OpeningCommand, 0);
+    if (step.OpeningCommand)
+        link.FarmWrite(*step.OpeningCommand, 0);
 
     // Follows the chip's address; raised by increments only, never lowered.
-    std::int32_t counter = step.FixedCounter >= 0 ? step.FixedCounter : range.Address;
+    std::int32_t counter = step.FixedCounter.value_or(range.Address);
     const std::int32_t first = range.Address;
     const std::int32_t last = first + range.Size - 1;
     for (std::int32_t i = first; i <= last; ++i) {
@@ -179,7 +228,7 @@ bool TFarmOperations::RunWordStep(TFarmLink& link, const WordStep& step, std::in
         }
         std::uint16_t r;
         if (step.Write) {
-            link.FarmWrite(step.LoadCommand, w);
+            link.FarmWrite(*step.LoadCommand, w);
             link.FarmWrite(kBeginEraseProgrammingCycle, -1);
             Wait(step.DataDelay ? device_.Tdprog : device_.Tprog);
         }

@@ -33,6 +33,10 @@ enum class RequiredField {
 
 enum class OperationButton { Go, Dump }; // btnGo, btnDump
 
+// The caption an operation's button carries while the operation runs; a press
+// on a button that reads so only asks the operation to stop.
+inline constexpr const char* kStopCaption = "&Stop";
+
 class OperationHost {
 public:
     virtual ~OperationHost() = default;

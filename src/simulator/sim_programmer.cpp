@@ -1,9 +1,9 @@
 #include "simulator/sim_programmer.h"
 
+#include "common/convert.h"
 #include "programmer/farm_link.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <set>
 
 namespace vandrel::simulator {
@@ -31,12 +31,6 @@ constexpr int kCmdIncrement = programmer::kIncrementAddress;
 constexpr int kCmdBeginProgramming = programmer::kBeginEraseProgrammingCycle;
 constexpr int kCmdBulkEraseProgram = programmer::kBulkEraseProgramMemory;
 constexpr int kCmdBulkEraseData = programmer::kBulkEraseDataMemory;
-
-std::string Hex4(std::int32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%04X", static_cast<unsigned>(value));
-    return text;
-}
 
 std::int32_t RangeEnd(device::TMemoryRange range) {
     return range.Size > 0 ? std::int32_t{range.Address} + range.Size : 0;

@@ -33,6 +33,7 @@
 namespace vandrel::ui {
 
 using device::CurrentDevice;
+using programmer::kStopCaption;
 using programmer::OperationButton;
 using programmer::RequiredField;
 using programmer::StepBox;
@@ -51,7 +52,6 @@ constexpr int kButtonHeight = 21;
 constexpr int kCheckHeight = 17;
 
 const char* const kHexFilter = "IntelHEXファイル(*.hex) (*.hex)";
-const char* const kStopCaption = "&Stop";
 
 // A group box whose caption sits on the top line of its frame, so that the
 // controls keep their places from the top edge of the box. The step groups
