@@ -8,48 +8,71 @@ using serial::win::MS_CTS_ON;
 using serial::win::SETDTR;
 using serial::win::SETRTS;
 
-// Nothing is reported: a failing line call leaves the line as it was and the
-// caller sees only the words that read back wrong. The one result looked at
-// is that of a DTR change, so that the data line is known to rest at 0
-// between frames (see FarmSend).
+namespace {
+
+// What a read frame gives once the link is lost: the same as erased memory,
+// or an absent chip behind an idle adapter.
+constexpr std::uint16_t kLostWord = 0x3FFF;
+
+} // namespace
+
+// A line change whose call fails is tried again at once. Setting a line to the
+// level it already has makes no edge, so repeating a change is always safe,
+// and the frame goes on only once the change has happened: one failed call can
+// neither drop a clock edge (which would shift every later frame by a bit) nor
+// leave the data line or the reset where the chip does not expect them. When
+// every attempt fails the port is gone for good (a cable pulled); the link then
+// drives nothing more for the rest of the operation, rather than clock half
+// frames into the chip, and its reads give kLostWord.
+template <class Call>
+bool TFarmLink::Change(Call call) {
+    if (lost_)
+        return false;
+    for (int attempt = 0; attempt < kAttempts; ++attempt)
+        if (call())
+            return true;
+    lost_ = true;
+    return false;
+}
+
+bool TFarmLink::Escape(std::uint32_t function) {
+    return Change([&] { return lines_.EscapeCommFunction(function); });
+}
 
 void TFarmLink::FarmReset() {
-    lines_.SetCommBreak();           // chip held in reset
-    lines_.EscapeCommFunction(SETRTS); // clock low
-    lines_.EscapeCommFunction(SETDTR); // data at the 0 level
+    if (!Change([&] { return lines_.SetCommBreak(); }) // chip held in reset
+        || !Escape(SETRTS)                              // clock low
+        || !Escape(SETDTR))                             // data at the 0 level
+        return;
     clock_.WaitMs(100);
-    lines_.ClearCommBreak();         // programming voltage: chip enters programming mode
+    Change([&] { return lines_.ClearCommBreak(); });   // programming voltage: chip enters programming mode
 }
 
 void TFarmLink::FarmSend(std::int16_t Value, int Count) {
     // Every frame ends with a 0 bit and FarmReset leaves data at 0, so each
-    // call may start from an assumed 0 level.
+    // call may start from an assumed 0 level; a change is only left behind
+    // when it succeeded, so the assumption holds.
     int level = 0;
-    int bit = 0;
     for (int i = 0; i < Count; ++i) {
-        lines_.EscapeCommFunction(CLRRTS); // clock high
-        bit = Value & 1;
-        if (bit != level && lines_.EscapeCommFunction(bit ? CLRDTR : SETDTR))
+        if (!Escape(CLRRTS)) // clock high
+            return;
+        const int bit = Value & 1;
+        if (bit != level) {
+            if (!Escape(bit ? CLRDTR : SETDTR))
+                return;
             level = bit;
-        lines_.EscapeCommFunction(SETRTS); // clock low: the chip takes the bit
+        }
+        if (!Escape(SETRTS)) // clock low: the chip takes the bit
+            return;
         Value = static_cast<std::int16_t>(Value >> 1);
     }
-    // The level follows the line, not the intent: a DTR change that failed
-    // is tried again at the next bit that needs it. Should the line still be
-    // at 1 after a last bit of 0 (its SETDTR failed), it is brought back to 0
-    // here, with the clock low. Otherwise the next frame, which assumes
-    // 0, would send its low 0 bits as 1s: Load Data for Program Memory would
-    // arrive as Load Data for Data Memory, and a command frame of 0 would
-    // throw the chip out of step with every frame after it.
-    if (bit == 0 && level != 0)
-        lines_.EscapeCommFunction(SETDTR);
 }
 
 std::uint16_t TFarmLink::FarmRecv() {
     std::uint16_t result = 0;
     for (int i = 0; i < 16; ++i) {
-        lines_.EscapeCommFunction(CLRRTS);
-        lines_.EscapeCommFunction(SETRTS);
+        if (!Escape(CLRRTS) || !Escape(SETRTS))
+            return kLostWord;
         // A failed status query reads as status 0: CTS clear, a 1 bit. A word
         // read over a dead status line therefore looks like erased memory
         // (0x3FFF), the same as an absent chip behind an idle adapter.

@@ -41,9 +41,21 @@ public:
     // Command frame, then a read frame.
     std::uint16_t FarmRead(int Command);
 
+    // Every attempt at one line change failed: the link has stopped driving
+    // the chip for the rest of this operation, and reads give 0x3FFF.
+    bool LinkLost() const { return lost_; }
+
+    // How often one line change is tried before the link counts as lost.
+    static constexpr int kAttempts = 4;
+
 private:
+    template <class Call>
+    bool Change(Call call);
+    bool Escape(std::uint32_t function);
+
     serial::ModemLines& lines_;
     Clock& clock_;
+    bool lost_ = false;
 };
 
 } // namespace vandrel::programmer

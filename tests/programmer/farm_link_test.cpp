@@ -141,22 +141,74 @@ TEST_F(FarmLinkTest, SendShiftsArithmetically) {
     EXPECT_EQ(bits[17], 1);
 }
 
-TEST_F(FarmLinkTest, FailedDtrChangeIsRetriedSoTheLineRestsAtZero) {
-    // Load 0x3FFF: the SETDTR of the stop bit fails. The link puts the line
-    // back to 0 before the frame ends, with the clock low.
-    lines.escapeFails = [](const std::string& name, int) { return name == "SETDTR"; };
-    link.FarmWrite(kLoadDataForProgramMemory, 0x3FFF);
-    Calls tail(lines.calls.end() - 5, lines.calls.end());
-    EXPECT_EQ(tail, (Calls{"SETRTS", "CLRRTS", "!SETDTR", "SETRTS", "!SETDTR"}));
+// A reset, a command with data and a read: every kind of line change.
+void Exchange(TFarmLink& link) {
+    link.FarmReset();
+    link.FarmWrite(kLoadDataForProgramMemory, 0x2A55);
+    link.FarmRead(kReadDataFromProgramMemory);
+}
 
-    // A failed CLRDTR is tried again at the next 1 bit instead of being
-    // taken for done: 0b0110 goes out as 0, 0, 1, 0 rather than 0, 0, 0, 0.
-    lines.calls.clear();
-    lines.escapes = 0;
-    lines.escapeFails = [](const std::string& name, int index) { return name == "CLRDTR" && index < 6; };
-    link.FarmSend(0x06, 4);
-    EXPECT_EQ(lines.calls, (Calls{"CLRRTS", "SETRTS", "CLRRTS", "!CLRDTR", "SETRTS", "CLRRTS", "CLRDTR",
-                                  "SETRTS", "CLRRTS", "SETDTR", "SETRTS"}));
+TEST_F(FarmLinkTest, FailedLineChangeIsRetriedAtOnceAndNothingElseMoves) {
+    Exchange(link);
+    const Calls clean = lines.calls;
+    const auto cleanBits = ClockedBits();
+    const std::int64_t cleanWait = clock.TotalWaitedMs();
+
+    // Every line change in turn fails once: it is repeated straight away,
+    // before any other line moves, and the exchange is otherwise the same.
+    int changes = 0;
+    for (const auto& call : clean)
+        changes += call != "STATUS";
+    for (int failing = 0; failing < changes; ++failing) {
+        SCOPED_TRACE(failing);
+        test::RecordingModemLines flaky;
+        flaky.escapeFails = [&](const std::string&, int index) { return index == failing; };
+        VirtualClock flakyClock;
+        TFarmLink flakyLink(flaky, flakyClock);
+        Exchange(flakyLink);
+        EXPECT_FALSE(flakyLink.LinkLost());
+        EXPECT_EQ(flakyClock.TotalWaitedMs(), cleanWait);
+
+        const auto bang = std::find_if(flaky.calls.begin(), flaky.calls.end(),
+                                       [](const std::string& c) { return c.front() == '!'; });
+        ASSERT_NE(bang, flaky.calls.end());
+        ASSERT_NE(bang + 1, flaky.calls.end());
+        EXPECT_EQ("!" + *(bang + 1), *bang) << "the same change again, at once";
+        Calls withoutFailure = flaky.calls;
+        withoutFailure.erase(withoutFailure.begin() + (bang - flaky.calls.begin()));
+        EXPECT_EQ(withoutFailure, clean);
+    }
+    EXPECT_GT(changes, 100);
+}
+
+TEST_F(FarmLinkTest, ChangeThatKeepsFailingLosesTheLinkForGood) {
+    // The clock line dies in the middle of the command frame: the attempts
+    // stop after a bounded number, nothing moves any more, reads give 3FFF.
+    lines.escapeFails = [](const std::string& name, int index) { return name == "SETRTS" && index > 20; };
+    link.FarmReset();
+    link.FarmWrite(kLoadDataForProgramMemory, 0x0000);
+    EXPECT_TRUE(link.LinkLost());
+    const auto failures = std::count(lines.calls.begin(), lines.calls.end(), "!SETRTS");
+    EXPECT_EQ(failures, TFarmLink::kAttempts);
+    EXPECT_EQ(lines.calls.back(), "!SETRTS");
+
+    const std::size_t before = lines.calls.size();
+    const std::int64_t waited = clock.TotalWaitedMs();
+    link.FarmReset();
+    link.FarmWrite(kIncrementAddress, -1);
+    EXPECT_EQ(link.FarmRead(kReadDataFromProgramMemory), 0x3FFF);
+    EXPECT_EQ(lines.calls.size(), before) << "the lost link drives nothing";
+    EXPECT_EQ(clock.TotalWaitedMs(), waited);
+
+    // A break that cannot be set loses it at once, before the reset's wait.
+    test::RecordingModemLines dead;
+    dead.escapeFails = [](const std::string& name, int) { return name == "BREAK"; };
+    VirtualClock deadClock;
+    TFarmLink deadLink(dead, deadClock);
+    deadLink.FarmReset();
+    EXPECT_TRUE(deadLink.LinkLost());
+    EXPECT_EQ(dead.calls, Calls(TFarmLink::kAttempts, "!BREAK"));
+    EXPECT_EQ(deadClock.TotalWaitedMs(), 0);
 }
 
 TEST_F(FarmLinkTest, RecvClocksSixteenCyclesAndKeepsOnlyCyclesOneToFourteen) {

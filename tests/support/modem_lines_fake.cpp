@@ -12,8 +12,7 @@ std::string LineCallName(std::uint32_t function) {
     }
 }
 
-bool RecordingModemLines::EscapeCommFunction(std::uint32_t function) {
-    const std::string name = LineCallName(function);
+bool RecordingModemLines::Change(const std::string& name) {
     if (escapeFails(name, escapes++)) {
         calls.push_back("!" + name);
         return false;
@@ -21,6 +20,8 @@ bool RecordingModemLines::EscapeCommFunction(std::uint32_t function) {
     calls.push_back(name);
     return true;
 }
+
+bool RecordingModemLines::EscapeCommFunction(std::uint32_t function) { return Change(LineCallName(function)); }
 
 bool RecordingModemLines::GetCommModemStatus(std::uint32_t& status) {
     calls.push_back("STATUS");
@@ -33,15 +34,9 @@ bool RecordingModemLines::GetCommModemStatus(std::uint32_t& status) {
     return true;
 }
 
-bool RecordingModemLines::SetCommBreak() {
-    calls.push_back("BREAK");
-    return true;
-}
+bool RecordingModemLines::SetCommBreak() { return Change("BREAK"); }
 
-bool RecordingModemLines::ClearCommBreak() {
-    calls.push_back("NOBREAK");
-    return true;
-}
+bool RecordingModemLines::ClearCommBreak() { return Change("NOBREAK"); }
 
 bool PeerModemLines::EscapeCommFunction(std::uint32_t function) {
     if (record)

@@ -15,7 +15,7 @@ namespace vandrel::test {
 // "CLRDTR", "BREAK", "NOBREAK", "STATUS", or "ESC<n>" for another function.
 std::string LineCallName(std::uint32_t escapeFunction);
 
-// Records every call (a failed escape as "!" + name); CTS answers come from `cts` (call index -> on?), failing
+// Records every call (a failed line change as "!" + name); CTS answers come from `cts` (call index -> on?), failing
 // status queries from `statusFails`.
 class RecordingModemLines : public serial::ModemLines {
 public:
@@ -28,12 +28,16 @@ public:
     int statusQueries = 0;
     std::function<bool(int query)> cts = [](int) { return false; };
     std::function<bool(int query)> statusFails = [](int) { return false; };
-    // Escape call number `index` (0-based, counting escapes only) of `name` fails.
+    // Line change number `index` (0-based, counting escapes and break calls)
+    // named `name` ("SETRTS" ... or "BREAK", "NOBREAK") fails.
     std::function<bool(const std::string& name, int index)> escapeFails = [](const std::string&, int) {
         return false;
     };
     int escapes = 0;
     std::uint32_t statusLeftOnFailure = serial::win::MS_CTS_ON; // what a failed query writes
+
+private:
+    bool Change(const std::string& name);
 };
 
 // Hands the link's calls straight to a line peer (the simulated chip),
