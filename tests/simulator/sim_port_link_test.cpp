@@ -85,13 +85,13 @@ TEST_F(SimPortLinkTest, WordsWrittenThroughTheDriverReachTheChip) {
         EXPECT_EQ(call.Name, "EscapeCommFunction");
 }
 
-TEST_F(SimPortLinkTest, FailingLineCallsShowOnlyAsWrongWords) {
+TEST_F(SimPortLinkTest, LineCallThatFailsOnceIsRepeatedAndOnlyAFailedStatusShows) {
     link->FarmReset();
-    // The 8th escape of the load: the CLRDTR of data bit 0 of 0x0001 in the
+    // The 18th escape of the load: the CLRDTR of data bit 0 of 0x0001 in the
     // data frame (command 0x02 takes 6 cycles with two DTR changes = 14 calls,
-    // start bit 2 calls, then CLRRTS and the CLRDTR). Lost: the bit goes out as 0.
+    // start bit 2 calls, then CLRRTS and the CLRDTR). Repeated: the bit goes out as 1.
     setup.port->FailCall("EscapeCommFunction", 14 + 2 + 2);
-    EXPECT_EQ(WriteProgramWord(0x0001), 0x0000);
+    EXPECT_EQ(WriteProgramWord(0x0001), 0x0001);
 
     link->FarmWrite(kIncrementAddress, -1);
     EXPECT_EQ(WriteProgramWord(0x0000), 0x0000);
@@ -99,12 +99,15 @@ TEST_F(SimPortLinkTest, FailingLineCallsShowOnlyAsWrongWords) {
     setup.port->FailCall("GetCommModemStatus", 2);
     EXPECT_EQ(link->FarmRead(kReadDataFromProgramMemory), 0x0001);
 
-    // A reset whose break call fails leaves the chip where it was.
+    // A reset whose break calls each fail once still resets the chip.
     link->FarmWrite(kIncrementAddress, -1);
+    EXPECT_EQ(setup.chip->AddressCounter(), 2);
     setup.port->FailCall("SetCommBreak");
     setup.port->FailCall("ClearCommBreak");
     link->FarmReset();
-    EXPECT_EQ(setup.chip->AddressCounter(), 2);
+    EXPECT_EQ(setup.chip->AddressCounter(), 0);
+    EXPECT_TRUE(setup.chip->InProgrammingMode());
+    EXPECT_FALSE(link->LinkLost());
 }
 
 TEST_F(SimPortLinkTest, LostStopBitDtrChangeDoesNotDerailTheNextCommand) {
