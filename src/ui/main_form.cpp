@@ -25,7 +25,8 @@ using programmer::kStopCaption;
 
 namespace {
 
-const char* const kHexFilter = "IntelHEXファイル(*.hex) (*.hex)";
+// One filter: its description, whose bracketed pattern is what Qt filters by.
+const char* const kHexFilter = "IntelHEXファイル(*.hex)";
 
 } // namespace
 

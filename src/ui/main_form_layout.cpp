@@ -125,6 +125,8 @@ void TForm1::CreateLog(QWidget* central) {
     Memo1->setObjectName("Memo1");
     Memo1->setReadOnly(true);
     Memo1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    // Selecting by keyboard moves a cursor, but a read-only log shows none.
+    Memo1->setCursorWidth(0);
     Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
     Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
