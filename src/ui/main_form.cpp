@@ -15,7 +15,6 @@
 #include "serial/sim_port_driver.h"
 #include "simulator/sim_programmer.h"
 #include "ui/application.h"
-#include "ui/hex_key_filter.h"
 #include "ui/settings.h"
 
 namespace vandrel::ui {

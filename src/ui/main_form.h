@@ -6,6 +6,9 @@
 // The window's code is spread by concern: main_form.cpp (start-up, shutdown
 // and the event handlers), main_form_layout.cpp (building and placing the
 // controls) and main_form_host.cpp (the displays and the operations' side).
+// Its parts live beside it: form_controls (control builders, frames, fonts),
+// step_group (an All box with its members), status_bar (status text and
+// progress bar) and hex_key_filter (the hexadecimal fields' typing).
 #include <memory>
 #include <string>
 
