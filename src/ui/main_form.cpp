@@ -1,24 +1,11 @@
 #include "ui/main_form.h"
 
-#include <QApplication>
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QFontDatabase>
-#include <QGroupBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QProgressBar>
 #include <QPushButton>
-#include <QStatusBar>
-#include <QPainter>
-#include <qdrawutil.h>
-#include <QTextBlock>
-#include <QValidator>
-#include <QVBoxLayout>
 
 #include <algorithm>
 #include <vector>
@@ -34,120 +21,13 @@ namespace vandrel::ui {
 
 using device::CurrentDevice;
 using programmer::kStopCaption;
-using programmer::OperationButton;
-using programmer::RequiredField;
-using programmer::StepBox;
 
 namespace {
 
-constexpr int kPanelHeight = 217;
-constexpr int kStatusBarHeight = 19;
-constexpr int kStatusPanel0Width = 250;
-constexpr int kStatusPanel1Width = 50;
-constexpr int kFlashes = 4;
-constexpr int kFlashHalfMs = 300;
-
-constexpr int kEditHeight = 20;
-constexpr int kButtonHeight = 21;
-constexpr int kCheckHeight = 17;
-
-const char* const kHexFilter = "IntelHEXファイル(*.hex) (*.hex)";
-
-// A group box whose caption sits on the top line of its frame, so that the
-// controls keep their places from the top edge of the box. The step groups
-// have no caption: their "All" box takes its place.
-class TFrameGroupBox : public QGroupBox {
-public:
-    using QGroupBox::QGroupBox;
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        const QFontMetrics metrics = fontMetrics();
-        // An etched line, drawn here: styles place their own group frame
-        // below a caption.
-        qDrawShadeRect(&painter, rect().adjusted(0, metrics.height() / 2, 0, 0), palette(),
-                       true, 1, 0);
-        if (title().isEmpty())
-            return;
-        const QRect caption(6, 0, metrics.horizontalAdvance(title()) + 4, metrics.height());
-        painter.fillRect(caption, palette().window());
-        painter.setPen(palette().color(QPalette::WindowText));
-        painter.drawText(caption, Qt::AlignCenter, title());
-    }
-};
-
-// The dump fields show their text in upper case: whatever reaches them
-// (typed, pasted, restored) is turned to upper case and otherwise kept as it
-// is, so that text which is not hexadecimal still reaches the dump, which
-// reports it.
-class TUpperCaseValidator : public QValidator {
-public:
-    using QValidator::QValidator;
-    State validate(QString& input, int&) const override {
-        input = input.toUpper();
-        return Acceptable;
-    }
-};
-
-QLabel* MakeLabel(QWidget* parent, const char* name, const QString& caption, int left, int top,
-                  int width = -1) {
-    auto* label = new QLabel(caption, parent);
-    label->setObjectName(name);
-    label->adjustSize();
-    label->move(left, top);
-    if (width >= 0)
-        label->resize(std::max(width, label->width()), label->height());
-    return label;
-}
-
-QCheckBox* MakeCheckBox(QWidget* parent, const char* name, const QString& caption, int left,
-                        int top, int width) {
-    auto* box = new QCheckBox(caption, parent);
-    box->setObjectName(name);
-    // Never narrower than the caption in the font of this system.
-    box->setGeometry(left, top, std::max(width, box->sizeHint().width()), kCheckHeight);
-    return box;
-}
-
-QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, int left,
-                        int top, int width) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setAutoDefault(false);
-    button->setGeometry(left, top, width, kButtonHeight);
-    return button;
-}
-
-QLineEdit* MakeEdit(QWidget* parent, const char* name, int left, int top, int width) {
-    auto* edit = new QLineEdit(parent);
-    edit->setObjectName(name);
-    edit->setGeometry(left, top, width, kEditHeight);
-    return edit;
-}
-
-template <class Group>
-Group* MakeGroup(QWidget* parent, const char* name, const QString& caption) {
-    auto* group = new Group(caption, parent);
-    group->setObjectName(name);
-    return group;
-}
-
-QString FieldText(const QWidget* field) {
-    if (const auto* edit = qobject_cast<const QLineEdit*>(field))
-        return edit->text();
-    if (const auto* list = qobject_cast<const QComboBox*>(field))
-        return list->currentText();
-    return {};
-}
+// One filter: its description, whose bracketed pattern is what Qt filters by.
+const char* const kHexFilter = "IntelHEXファイル(*.hex)";
 
 } // namespace
-
-void TPortComboBox::showPopup() {
-    if (OnDropDown && !OnDropDown())
-        return;
-    QComboBox::showPopup();
-}
 
 template <class F>
 void TForm1::Guarded(F&& handler) {
@@ -165,7 +45,7 @@ TForm1::TForm1(FormServices services, QWidget* parent)
       portSource_(std::move(services.Ports)) {
     setObjectName("Form1");
     setWindowTitle("Vandrel1");
-    ApplyFonts();
+    setFont(WindowFont());
     CreateControls();
     SetTabOrder();
     ConnectHandlers();
@@ -180,218 +60,21 @@ TForm1::~TForm1() {
 }
 
 // ---------------------------------------------------------------------------
-// Controls
+// Wiring
 
-void TForm1::CreateControls() {
-    auto* central = new QWidget(this);
-    central->setObjectName("ClientArea");
-    auto* column = new QVBoxLayout(central);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
-    setCentralWidget(central);
-
-    Panel1 = new QWidget(central);
-    Panel1->setObjectName("Panel1");
-    Panel1->setFixedHeight(kPanelHeight);
-    Panel1->installEventFilter(this);
-    column->addWidget(Panel1);
-
-    // Device
-    GrpDeviceSpecs = MakeGroup<TFrameGroupBox>(Panel1, "GrpDeviceSpecs", "Device");
-    lblDeviceSelect = MakeLabel(GrpDeviceSpecs, "lblDeviceSelect", "Target &PIC Device", 16, 16);
-    cmbDeviceList = new QComboBox(GrpDeviceSpecs);
-    cmbDeviceList->setObjectName("cmbDeviceList");
-    cmbDeviceList->setEditable(false);
-    cmbDeviceList->setGeometry(16, 29, 169, kEditHeight);
-    lblDeviceSelect->setBuddy(cmbDeviceList);
-    lblProgramMemory = MakeLabel(GrpDeviceSpecs, "lblProgramMemory", "Program", 256, 8, 65);
-    lblProgramMemoryValue = MakeLabel(GrpDeviceSpecs, "lblProgramMemoryValue", "0", 328, 8, 41);
-    lblConfigurationWord =
-        MakeLabel(GrpDeviceSpecs, "lblConfigurationWord", "User/Config", 256, 24, 65);
-    lblConfigurationWordValue =
-        MakeLabel(GrpDeviceSpecs, "lblConfigurationWordValue", "0", 328, 24, 41);
-    lblDataMemory = MakeLabel(GrpDeviceSpecs, "lblDataMemory", "Data", 256, 40, 65);
-    lblDataMemoryValue = MakeLabel(GrpDeviceSpecs, "lblDataMemoryValue", "0", 328, 40, 41);
-    cbLVP = MakeCheckBox(GrpDeviceSpecs, "cbLVP", "&LVP", 368, 38, 65);
-
-    // Data Source
-    GrpSource = MakeGroup<TFrameGroupBox>(Panel1, "GrpSource", "Data Source");
-    lblHexFileName = MakeLabel(GrpSource, "lblHexFileName", "Intel&Hex", 17, 16);
-    edtHexFile = MakeEdit(GrpSource, "edtHexFile", 15, 29, 170);
-    lblHexFileName->setBuddy(edtHexFile);
-    btnOpenHexFile = MakeButton(GrpSource, "btnOpenHexFile", "&Refer", 192, 28, 56);
-    edtHexP = MakeLabel(GrpSource, "edtHexP", "Program", 256, 8, 57);
-    edtHexProgram = MakeLabel(GrpSource, "edtHexProgram", "0", 328, 8, 49);
-    edtHexC = MakeLabel(GrpSource, "edtHexC", "User/Config", 256, 24, 65);
-    edtHexConfig = MakeLabel(GrpSource, "edtHexConfig", "0", 328, 24, 49);
-    edtHexD = MakeLabel(GrpSource, "edtHexD", "Data", 256, 40, 41);
-    edtHexData = MakeLabel(GrpSource, "edtHexData", "0", 328, 40, 49);
-    btnClearBuffer = MakeButton(GrpSource, "btnClearBuffer", "Clear &Buffer", 368, 28, 73);
-    btnEditMemory = MakeButton(GrpSource, "btnEditMemory", "Ed&it", 448, 28, 73);
-    btnEditMemory->setEnabled(false);
-
-    // Communication
-    GrpPort = MakeGroup<TFrameGroupBox>(Panel1, "GrpPort", "Communication");
-    lblSerialPort = MakeLabel(GrpPort, "lblSerialPort", "&COM Port", 8, 16);
-    cmbSerialPortList = new TPortComboBox(GrpPort);
-    cmbSerialPortList->setObjectName("cmbSerialPortList");
-    cmbSerialPortList->setEditable(false);
-    cmbSerialPortList->setGeometry(8, 29, 81, kEditHeight);
-    lblSerialPort->setBuddy(cmbSerialPortList);
-
-    // Dump
-    GrpDump = MakeGroup<TFrameGroupBox>(Panel1, "GrpDump", "Dump");
-    lblDumpAddress = MakeLabel(GrpDump, "lblDumpAddress", "&Address", 8, 16);
-    edtDumpAddress = MakeEdit(GrpDump, "edtDumpAddress", 8, 32, 81);
-    lblDumpAddress->setBuddy(edtDumpAddress);
-    lblDumpSize = MakeLabel(GrpDump, "lblDumpSize", "Si&ze", 8, 56);
-    edtDumpSize = MakeEdit(GrpDump, "edtDumpSize", 8, 72, 81);
-    lblDumpSize->setBuddy(edtDumpSize);
-    for (QLineEdit* field : {edtDumpAddress, edtDumpSize}) {
-        field->setValidator(new TUpperCaseValidator(field));
-        // Typed text comes as key presses only, so that the filter sees all of it.
-        field->setAttribute(Qt::WA_InputMethodEnabled, false);
-        field->installEventFilter(this);
-    }
-    cbFarmOnDump = MakeCheckBox(GrpDump, "cbFarmOnDump", "&FarmWare", 95, 46, 81);
-    cbFarmOnDump->setChecked(true);
-    cbFarmOnDump->setEnabled(false);
-    btnDump = MakeButton(GrpDump, "btnDump", "D&ump", 95, 72, 73);
-
-    // Programming
-    GrpCommands = MakeGroup<TFrameGroupBox>(Panel1, "GrpCommands", "Programming");
-    constexpr int kStepGroupHeight = 72;
-    GrpErase = MakeGroup<TFrameGroupBox>(GrpCommands, "GrpErase", "");
-    GrpErase->setGeometry(8, 16, 81, kStepGroupHeight);
-    cbEraseAll = MakeCheckBox(GrpErase, "cbEraseAll", "&Erase All", 2, 0, 65);
-    cbEraseProgram = MakeCheckBox(GrpErase, "cbEraseProgram", "Program", 8, 16, 65);
-    cbEraseConfigurationMemory =
-        MakeCheckBox(GrpErase, "cbEraseConfigurationMemory", "Config", 8, 32, 57);
-    cbEraseConfigurationMemory->setVisible(false);
-    cbEraseDataMemory = MakeCheckBox(GrpErase, "cbEraseDataMemory", "Data", 8, 48, 57);
-
-    GrpWrite = MakeGroup<TFrameGroupBox>(GrpCommands, "GrpWrite", "");
-    GrpWrite->setGeometry(96, 16, 81, kStepGroupHeight);
-    cbWriteAll = MakeCheckBox(GrpWrite, "cbWriteAll", "&Write All", 2, 0, 65);
-    cbWriteProgram = MakeCheckBox(GrpWrite, "cbWriteProgram", "Program", 8, 16, 65);
-    cbWriteConfigurationMemory =
-        MakeCheckBox(GrpWrite, "cbWriteConfigurationMemory", "Config", 8, 32, 57);
-    cbWriteDataMemory = MakeCheckBox(GrpWrite, "cbWriteDataMemory", "Data", 8, 48, 49);
-
-    GrpVerify = MakeGroup<TFrameGroupBox>(GrpCommands, "GrpVerify", "");
-    GrpVerify->setGeometry(184, 16, 81, kStepGroupHeight);
-    cbVerifyAll = MakeCheckBox(GrpVerify, "cbVerifyAll", "&Verify All", 2, 0, 71);
-    cbVerifyProgram = MakeCheckBox(GrpVerify, "cbVerifyProgram", "Program", 8, 16, 65);
-    cbVerifyConfigurationMemory =
-        MakeCheckBox(GrpVerify, "cbVerifyConfigurationMemory", "Config", 8, 32, 57);
-    cbVerifyDataMemory = MakeCheckBox(GrpVerify, "cbVerifyDataMemory", "Data", 8, 48, 57);
-    for (QCheckBox* all : {cbEraseAll, cbWriteAll, cbVerifyAll}) {
-        all->setAutoFillBackground(true); // hides the frame line, like a caption
-        all->raise();
-    }
-
-    cbFarmWare = MakeCheckBox(GrpCommands, "cbFarmWare", "&FarmWare", 272, 46, 81);
-    cbFarmWare->setChecked(true);
-    cbFarmWare->setEnabled(false);
-    btnGo = MakeButton(GrpCommands, "btnGo", "&Download", 272, 72, 73);
-
-    // The log
-    Memo1 = new QPlainTextEdit(central);
-    Memo1->setObjectName("Memo1");
-    Memo1->setReadOnly(true);
-    Memo1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
-    Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Memo1->setUndoRedoEnabled(false);
-    Memo1->setFont(LogFont());
-    column->addWidget(Memo1, 1);
-
-    // The status bar: panel 0 carries the status text, panel 1 stays blank;
-    // the progress bar is laid over it by PlaceProgressBar.
-    StatusBar1 = new QStatusBar(this);
-    StatusBar1->setObjectName("StatusBar1");
-    StatusBar1->setSizeGripEnabled(false);
-    StatusBar1->setFixedHeight(kStatusBarHeight);
-    StatusBar1->installEventFilter(this);
-    StatusPanel0 = new QLabel(StatusBar1);
-    StatusPanel0->setObjectName("StatusPanel0");
-    StatusPanel0->setFixedWidth(kStatusPanel0Width);
-    StatusPanel1 = new QLabel(StatusBar1);
-    StatusPanel1->setObjectName("StatusPanel1");
-    StatusPanel1->setFixedWidth(kStatusPanel1Width);
-    StatusBar1->addWidget(StatusPanel0);
-    StatusBar1->addWidget(StatusPanel1);
-    setStatusBar(StatusBar1);
-}
-
-void TForm1::ArrangePanel() {
-    const int width = Panel1->width();
-    GrpDeviceSpecs->setGeometry(0, 0, width, 60);
-    GrpSource->setGeometry(0, 60, width, 60);
-    GrpPort->setGeometry(0, 120, 94, 97);
-    GrpDump->setGeometry(94, 120, 180, 97);
-    GrpCommands->setGeometry(274, 120, std::max(0, width - 274), 97);
-}
-
-void TForm1::SetTabOrder() {
-    const std::vector<QWidget*> order = {
-        Memo1,
-        cmbDeviceList, cbLVP,
-        edtHexFile, btnOpenHexFile, btnClearBuffer, btnEditMemory,
-        cmbSerialPortList,
-        edtDumpAddress, edtDumpSize, cbFarmOnDump, btnDump,
-        cbEraseAll, cbEraseProgram, cbEraseConfigurationMemory, cbEraseDataMemory,
-        cbWriteAll, cbWriteProgram, cbWriteConfigurationMemory, cbWriteDataMemory,
-        cbVerifyAll, cbVerifyProgram, cbVerifyConfigurationMemory, cbVerifyDataMemory,
-        cbFarmWare, btnGo,
-    };
-    for (std::size_t i = 1; i < order.size(); ++i)
-        setTabOrder(order[i - 1], order[i]);
-    Memo1->setFocus();
-}
-
-// The Japanese fonts where the system has them, else its own default and
-// fixed-pitch fonts; the controls are placed for the 12-pixel Japanese font.
-void TForm1::ApplyFonts() {
-    // The default fonts of most systems run wider than the Japanese
-    // proportional font; one pixel less keeps the captions inside their boxes.
-    const QStringList families = QFontDatabase::families();
-    QFont windowFont;
-    if (families.contains("ＭＳ Ｐゴシック")) {
-        windowFont = QFont("ＭＳ Ｐゴシック");
-        windowFont.setPixelSize(12);
-    } else {
-        windowFont = QApplication::font();
-        windowFont.setPixelSize(11);
-    }
-    setFont(windowFont);
-}
-
-QFont TForm1::LogFont() {
-    const QStringList families = QFontDatabase::families();
-    QFont logFont = families.contains("ＭＳ ゴシック")
-                        ? QFont("ＭＳ ゴシック")
-                        : QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    logFont.setFixedPitch(true);
-    logFont.setStyleHint(QFont::Monospace);
-    logFont.setPixelSize(12);
-    return logFont;
+auto TForm1::Handler(void (TForm1::*handler)()) {
+    return [this, handler] { Guarded([&] { (this->*handler)(); }); };
 }
 
 void TForm1::ConnectHandlers() {
-    connect(cmbDeviceList, &QComboBox::activated, this,
-            [this] { Guarded([this] { cmbDeviceListChange(); }); });
-    connect(edtHexFile, &QLineEdit::textChanged, this,
-            [this] { Guarded([this] { edtHexFileChange(); }); });
+    connect(cmbDeviceList, &QComboBox::activated, this, Handler(&TForm1::cmbDeviceListChange));
+    connect(edtHexFile, &QLineEdit::textChanged, this, Handler(&TForm1::edtHexFileChange));
     connect(edtHexFile, &QLineEdit::returnPressed, this,
             [this] { Guarded([this] { edtHexFileKeyPress('\r'); }); });
-    connect(btnOpenHexFile, &QPushButton::clicked, this,
-            [this] { Guarded([this] { btnOpenHexFileClick(); }); });
-    connect(btnClearBuffer, &QPushButton::clicked, this,
-            [this] { Guarded([this] { btnClearBufferClick(); }); });
+    connect(btnOpenHexFile, &QPushButton::clicked, this, Handler(&TForm1::btnOpenHexFileClick));
+    connect(btnClearBuffer, &QPushButton::clicked, this, Handler(&TForm1::btnClearBufferClick));
     connect(cmbSerialPortList, &QComboBox::activated, this,
-            [this] { Guarded([this] { cmbSerialPortListChange(); }); });
+            Handler(&TForm1::cmbSerialPortListChange));
     connect(cmbSerialPortList, &QComboBox::currentIndexChanged, this, [this](int index) {
         cmbSerialPortList->setToolTip(
             index >= 0 ? cmbSerialPortList->itemData(index, Qt::ToolTipRole).toString()
@@ -402,31 +85,23 @@ void TForm1::ConnectHandlers() {
         Guarded([&] { filled = cmbSerialPortListDropDown(); });
         return filled;
     };
-    connect(edtDumpAddress, &QLineEdit::textChanged, this,
-            [this] { Guarded([this] { edtDumpAddressChange(); }); });
-    connect(edtDumpSize, &QLineEdit::textChanged, this,
-            [this] { Guarded([this] { edtDumpSizeChange(); }); });
+    connect(edtDumpAddress, &QLineEdit::textChanged, this, Handler(&TForm1::edtDumpAddressChange));
+    connect(edtDumpSize, &QLineEdit::textChanged, this, Handler(&TForm1::edtDumpSizeChange));
 
     // The rules run on every change of a box, by the user or by the program.
-    connect(cbEraseAll, &QCheckBox::toggled, this,
-            [this] { Guarded([this] { cbEraseAllClick(); }); });
-    connect(cbWriteAll, &QCheckBox::toggled, this,
-            [this] { Guarded([this] { cbWriteAllClick(); }); });
-    connect(cbVerifyAll, &QCheckBox::toggled, this,
-            [this] { Guarded([this] { cbVerifyAllClick(); }); });
-    for (QCheckBox* box : {cbEraseProgram, cbEraseConfigurationMemory, cbEraseDataMemory})
-        connect(box, &QCheckBox::toggled, this,
-                [this, box] { Guarded([this, box] { cbEraseGrpClick(box); }); });
-    for (QCheckBox* box : {cbWriteProgram, cbWriteConfigurationMemory, cbWriteDataMemory})
-        connect(box, &QCheckBox::toggled, this,
-                [this, box] { Guarded([this, box] { cbWriteGrpClick(box); }); });
-    for (QCheckBox* box : {cbVerifyProgram, cbVerifyConfigurationMemory, cbVerifyDataMemory})
-        connect(box, &QCheckBox::toggled, this,
-                [this, box] { Guarded([this, box] { cbVerifyGrpClick(box); }); });
+    const auto connectStep = [this](TStepGroup* group, void (TForm1::*allClick)(),
+                                    void (TForm1::*memberClick)(QCheckBox*)) {
+        connect(group->All(), &QCheckBox::toggled, this, Handler(allClick));
+        for (QCheckBox* box : group->Members())
+            connect(box, &QCheckBox::toggled, this,
+                    [this, memberClick, box] { Guarded([&] { (this->*memberClick)(box); }); });
+    };
+    connectStep(GrpErase, &TForm1::cbEraseAllClick, &TForm1::cbEraseGrpClick);
+    connectStep(GrpWrite, &TForm1::cbWriteAllClick, &TForm1::cbWriteGrpClick);
+    connectStep(GrpVerify, &TForm1::cbVerifyAllClick, &TForm1::cbVerifyGrpClick);
 
-    connect(btnGo, &QPushButton::clicked, this, [this] { Guarded([this] { btnGoClick(); }); });
-    connect(btnDump, &QPushButton::clicked, this,
-            [this] { Guarded([this] { btnDumpClick(); }); });
+    connect(btnGo, &QPushButton::clicked, this, Handler(&TForm1::btnGoClick));
+    connect(btnDump, &QPushButton::clicked, this, Handler(&TForm1::btnDumpClick));
 }
 
 void TForm1::SetUpComm() {
@@ -456,13 +131,7 @@ void TForm1::SetUpComm() {
 
 void TForm1::FormCreate() {
     // 1. The progress bar over the status bar.
-    progressBar_ = new QProgressBar(StatusBar1);
-    progressBar_->setObjectName("ProgressBar");
-    progressBar_->setTextVisible(false);
-    ApplyProgress();
-    PlaceProgressBar();
-    progressBar_->show();
-    progressBar_->raise();
+    StatusBar1->CreateProgressBar();
 
     // 2. The memory image, and the operations working on it.
     hexImage_ = std::make_unique<image::THexFile>();
@@ -521,8 +190,7 @@ void TForm1::FormDestroy() {
     // The port may still be open when the window goes during an operation.
     CommX1.Close();
     farm_.reset();
-    delete progressBar_;
-    progressBar_ = nullptr;
+    StatusBar1->DestroyProgressBar();
     hexImage_.reset();
 }
 
@@ -694,82 +362,31 @@ void TForm1::edtHexKeyPress(char& key) {
     key = 0;
 }
 
-bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == Panel1 && event->type() == QEvent::Resize) {
-        ArrangePanel();
-    } else if (watched == StatusBar1 && event->type() == QEvent::Resize) {
-        PlaceProgressBar();
-    } else if ((watched == edtDumpAddress || watched == edtDumpSize) &&
-               event->type() == QEvent::KeyPress) {
-        auto* keyEvent = static_cast<QKeyEvent*>(event);
-        const QString text = keyEvent->text();
-        // Shortcuts (copy, paste, undo ...) and keys without a character
-        // (arrows, Delete, Tab, Enter) are editing commands, not typed text.
-        // A character that comes with Alt, AltGr (Ctrl+Alt) or Meta is typed
-        // text all the same: the field would insert it, so it is filtered.
-        const Qt::KeyboardModifiers modifiers =
-            keyEvent->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier |
-                                     Qt::AltModifier | Qt::MetaModifier);
-        if (text.isEmpty() || modifiers == Qt::ControlModifier ||
-            modifiers == (Qt::ControlModifier | Qt::ShiftModifier))
-            return false;
-        if (text.size() == 1 && text[0] != QChar('\b') &&
-            (text[0].unicode() < 0x20 || text[0].unicode() == 0x7F))
-            return false;
-        if (text == QStringLiteral("\b"))
-            return false; // the field's own backspace
-        QString accepted;
-        for (const QChar c : text) {
-            char key = c.unicode() < 0x80 ? static_cast<char>(c.unicode()) : '\0';
-            edtHexKeyPress(key);
-            if (key != '\0' && key != '\b')
-                accepted += QChar(key);
-        }
-        if (!accepted.isEmpty())
-            static_cast<QLineEdit*>(watched)->insert(accepted);
-        return true;
-    }
-    return QMainWindow::eventFilter(watched, event);
-}
-
 // ---------------------------------------------------------------------------
-// Check-box rules: ticking "All" ticks its members, unticking a member
-// unticks "All"; nothing else.
+// Check-box rules, one TStepGroup per step
 
 void TForm1::cbEraseAllClick() {
-    if (!cbEraseAll->isChecked())
-        return;
-    for (QCheckBox* box : {cbEraseProgram, cbEraseConfigurationMemory, cbEraseDataMemory})
-        box->setChecked(true);
+    GrpErase->AllClick();
 }
 
 void TForm1::cbEraseGrpClick(QCheckBox* sender) {
-    if (!sender->isChecked())
-        cbEraseAll->setChecked(false);
+    GrpErase->MemberClick(sender);
 }
 
 void TForm1::cbWriteAllClick() {
-    if (!cbWriteAll->isChecked())
-        return;
-    for (QCheckBox* box : {cbWriteProgram, cbWriteConfigurationMemory, cbWriteDataMemory})
-        box->setChecked(true);
+    GrpWrite->AllClick();
 }
 
 void TForm1::cbWriteGrpClick(QCheckBox* sender) {
-    if (!sender->isChecked())
-        cbWriteAll->setChecked(false);
+    GrpWrite->MemberClick(sender);
 }
 
 void TForm1::cbVerifyAllClick() {
-    if (!cbVerifyAll->isChecked())
-        return;
-    for (QCheckBox* box : {cbVerifyProgram, cbVerifyConfigurationMemory, cbVerifyDataMemory})
-        box->setChecked(true);
+    GrpVerify->AllClick();
 }
 
 void TForm1::cbVerifyGrpClick(QCheckBox* sender) {
-    if (!sender->isChecked())
-        cbVerifyAll->setChecked(false);
+    GrpVerify->MemberClick(sender);
 }
 
 // ---------------------------------------------------------------------------
@@ -792,7 +409,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
 }
 
 // ---------------------------------------------------------------------------
-// Size and the progress bar
+// Size
 
 QSize TForm1::FormCanResize(QSize requested) {
     return {std::max(requested.width(), kMinWidth), std::max(requested.height(), kMinHeight)};
@@ -808,193 +425,13 @@ void TForm1::FormResize() {
 }
 
 void TForm1::PlaceProgressBar() {
-    if (!progressBar_)
-        return;
-    progressBar_->setGeometry(kStatusPanel0Width + 2, 2,
-                              StatusBar1->width() - kStatusPanel0Width - 2,
-                              StatusBar1->height() - 2);
+    StatusBar1->PlaceProgressBar();
 }
 
-void TForm1::ApplyProgress() {
-    if (!progressBar_)
-        return;
-    // A bar whose range is empty shows empty (Qt would animate it as busy).
-    if (progressMax_ > progressMin_) {
-        progressBar_->setRange(progressMin_, progressMax_);
-        progressBar_->setValue(progressPosition_);
-    } else {
-        progressBar_->setRange(0, 1);
-        progressBar_->setValue(0);
-    }
-}
-
-void TForm1::SetProgressMin(std::int32_t value) {
-    progressMin_ = value;
-    progressMax_ = std::max(progressMax_, value);
-    progressPosition_ = std::clamp(progressPosition_, progressMin_, progressMax_);
-    ApplyProgress();
-}
-
-void TForm1::SetProgressMax(std::int32_t value) {
-    progressMax_ = value;
-    progressMin_ = std::min(progressMin_, value);
-    progressPosition_ = std::clamp(progressPosition_, progressMin_, progressMax_);
-    ApplyProgress();
-}
-
-void TForm1::SetProgressPosition(std::int32_t value) {
-    progressPosition_ = std::clamp(value, progressMin_, progressMax_);
-    ApplyProgress();
-}
-
-std::int32_t TForm1::ProgressPosition() const {
-    return progressPosition_;
-}
-
-std::int32_t TForm1::ProgressMax() const {
-    return progressMax_;
-}
-
-// ---------------------------------------------------------------------------
-// Status, log, flash
-
-void TForm1::ShowStatus(const QString& text) {
-    StatusPanel0->setText(text);
-}
-
-QString TForm1::StatusText() const {
-    return StatusPanel0->text();
-}
-
-void TForm1::AppendLogLine(const QString& line) {
-    Memo1->appendPlainText(line);
-}
-
-QStringList TForm1::LogLines() const {
-    QStringList lines;
-    for (QTextBlock block = Memo1->document()->begin(); block.isValid(); block = block.next())
-        lines << block.text();
-    if (lines.size() == 1 && lines.front().isEmpty())
-        lines.clear(); // an empty document still has one empty block
-    return lines;
-}
-
-bool TForm1::FlashIfEmpty(QLabel* label) {
-    QWidget* field = label->buddy();
-    if (!FieldText(field).isEmpty())
-        return false;
-    const QPalette remembered = label->palette();
-    QPalette red = remembered;
-    red.setColor(QPalette::WindowText, QColor(255, 0, 0));
-    for (int i = 0; i < kFlashes; ++i) {
-        label->setPalette(red);
-        label->repaint();
-        QCoreApplication::processEvents();
-        clock_.WaitMs(kFlashHalfMs);
-        label->setPalette(remembered);
-        label->repaint();
-        QCoreApplication::processEvents();
-        clock_.WaitMs(kFlashHalfMs);
-    }
-    field->setFocus();
-    return true;
-}
-
-// ---------------------------------------------------------------------------
-// OperationHost
-
-void TForm1::ShowStatus(const std::string& text) {
-    ShowStatus(QString::fromStdString(text));
-}
-
-void TForm1::AppendLog(const std::string& line) {
-    AppendLogLine(QString::fromStdString(line));
-}
-
-void TForm1::ProcessMessages() {
-    QCoreApplication::processEvents();
-}
-
-bool TForm1::StopRequested() const {
-    return stopRequested_;
-}
-
-void TForm1::SetStopRequested(bool value) {
-    stopRequested_ = value;
-}
-
-bool TForm1::IsChecked(StepBox box) const {
-    switch (box) {
-    case StepBox::EraseProgram: return cbEraseProgram->isChecked();
-    case StepBox::EraseDataMemory: return cbEraseDataMemory->isChecked();
-    case StepBox::WriteProgram: return cbWriteProgram->isChecked();
-    case StepBox::WriteConfigurationMemory: return cbWriteConfigurationMemory->isChecked();
-    case StepBox::WriteDataMemory: return cbWriteDataMemory->isChecked();
-    case StepBox::VerifyProgram: return cbVerifyProgram->isChecked();
-    case StepBox::VerifyConfigurationMemory: return cbVerifyConfigurationMemory->isChecked();
-    case StepBox::VerifyDataMemory: return cbVerifyDataMemory->isChecked();
-    case StepBox::FarmWare: return cbFarmWare->isChecked();
-    case StepBox::FarmOnDump: return cbFarmOnDump->isChecked();
-    }
-    return false;
-}
-
-void TForm1::TickLvp() {
-    cbLVP->setChecked(true);
-}
-
-void TForm1::ErrorBox(const std::string& message) {
-    dialogs_.ErrorBox(this, QString::fromStdString(message));
-}
-
-QLabel* TForm1::LabelOf(RequiredField field) const {
-    switch (field) {
-    case RequiredField::SerialPort: return lblSerialPort;
-    case RequiredField::DeviceSelect: return lblDeviceSelect;
-    case RequiredField::DumpAddress: return lblDumpAddress;
-    case RequiredField::DumpSize: return lblDumpSize;
-    }
-    return lblSerialPort;
-}
-
-bool TForm1::FlashIfEmpty(RequiredField field) {
-    return FlashIfEmpty(LabelOf(field));
-}
-
-std::string TForm1::HexFilePath() const {
-    return edtHexFile->text().toStdString();
-}
-
-std::string TForm1::DumpAddressText() const {
-    return edtDumpAddress->text().toStdString();
-}
-
-std::string TForm1::DumpSizeText() const {
-    return edtDumpSize->text().toStdString();
-}
-
-std::string TForm1::PortText() const {
-    return cmbSerialPortList->currentText().toStdString();
-}
-
-QPushButton* TForm1::ButtonOf(OperationButton button) const {
-    return button == OperationButton::Go ? btnGo : btnDump;
-}
-
-std::string TForm1::ButtonCaption(OperationButton button) const {
-    return ButtonOf(button)->text().toStdString();
-}
-
-void TForm1::SetButtonCaption(OperationButton button, const std::string& caption) {
-    ButtonOf(button)->setText(QString::fromStdString(caption));
-}
-
-void TForm1::SetButtonEnabled(OperationButton button, bool enabled) {
-    ButtonOf(button)->setEnabled(enabled);
-}
-
-Clock& TForm1::GetClock() {
-    return clock_;
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Panel1 && event->type() == QEvent::Resize)
+        ArrangePanel();
+    return QMainWindow::eventFilter(watched, event);
 }
 
 } // namespace vandrel::ui

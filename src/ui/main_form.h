@@ -2,11 +2,16 @@
 // The main window: every control of the programmer, the log, the status text
 // and progress bar the operations report to, the check-box rules, the
 // hexadecimal key filter, and the remembered settings.
-#include <functional>
+//
+// The window's code is spread by concern: main_form.cpp (start-up, shutdown
+// and the event handlers), main_form_layout.cpp (building and placing the
+// controls) and main_form_host.cpp (the displays and the operations' side).
+// Its parts live beside it: form_controls (control builders, frames, fonts),
+// step_group (an All box with its members), status_bar (status text and
+// progress bar) and hex_key_filter (the hexadecimal fields' typing).
 #include <memory>
 #include <string>
 
-#include <QComboBox>
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
@@ -18,6 +23,9 @@
 #include "serial/comm_x.h"
 #include "ui/com_port_list.h"
 #include "ui/dialog_service.h"
+#include "ui/form_controls.h"
+#include "ui/status_bar.h"
+#include "ui/step_group.h"
 
 class QCheckBox;
 class QGroupBox;
@@ -26,7 +34,6 @@ class QLineEdit;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
-class QStatusBar;
 class QWidget;
 
 namespace vandrel::serial {
@@ -38,14 +45,7 @@ class SimChip;
 
 namespace vandrel::ui {
 
-// The port drop-down: runs a hook each time its list is about to open.
-class TPortComboBox : public QComboBox {
-public:
-    using QComboBox::QComboBox;
-    // Returns false to keep the list closed.
-    std::function<bool()> OnDropDown;
-    void showPopup() override;
-};
+class THexKeyFilter;
 
 // What the window takes from its surroundings. Tests replace all three.
 struct FormServices {
@@ -131,7 +131,7 @@ public:
     // --- Owned objects ---
     serial::TCommX CommX1;
     image::THexFile* HexImage() const { return hexImage_.get(); }
-    QProgressBar* ProgressBar() const { return progressBar_; }
+    QProgressBar* ProgressBar() const { return StatusBar1->ProgressBar(); }
     // The simulated chip behind COM0, when the simulator is on.
     simulator::SimChip* SimulatedChip() const { return simChip_.get(); }
 
@@ -142,20 +142,20 @@ protected:
 
 private:
     void CreateControls();
+    void CreateLog(QWidget* central);
     void ArrangePanel();
     void SetTabOrder();
-    void ApplyFonts();
-    static QFont LogFont();
     void ConnectHandlers();
     void SetUpComm();
     // Runs one event handler; an exception escaping it is shown in an error box.
     template <class F>
     void Guarded(F&& handler);
+    // `handler` as the slot of a control's signal, run through Guarded.
+    auto Handler(void (TForm1::*handler)());
     void FillPortList();
     bool LoadHexFileQuietly(const QString& path);
     QLabel* LabelOf(programmer::RequiredField field) const;
     QPushButton* ButtonOf(programmer::OperationButton button) const;
-    void ApplyProgress();
 
     DialogService& dialogs_;
     Clock& clock_;
@@ -166,9 +166,7 @@ private:
     std::shared_ptr<serial::SimPort> simPort_;
     std::shared_ptr<simulator::SimChip> simChip_;
     bool stopRequested_ = false;
-    std::int32_t progressMin_ = 0;
-    std::int32_t progressMax_ = 100;
-    std::int32_t progressPosition_ = 0;
+    THexKeyFilter* hexKeyFilter_ = nullptr;
 
 public:
     // Controls, under their table names.
@@ -210,17 +208,17 @@ public:
     QPushButton* btnDump = nullptr;
 
     QGroupBox* GrpCommands = nullptr;
-    QGroupBox* GrpErase = nullptr;
+    TStepGroup* GrpErase = nullptr;
     QCheckBox* cbEraseAll = nullptr;
     QCheckBox* cbEraseProgram = nullptr;
     QCheckBox* cbEraseConfigurationMemory = nullptr;
     QCheckBox* cbEraseDataMemory = nullptr;
-    QGroupBox* GrpWrite = nullptr;
+    TStepGroup* GrpWrite = nullptr;
     QCheckBox* cbWriteAll = nullptr;
     QCheckBox* cbWriteProgram = nullptr;
     QCheckBox* cbWriteConfigurationMemory = nullptr;
     QCheckBox* cbWriteDataMemory = nullptr;
-    QGroupBox* GrpVerify = nullptr;
+    TStepGroup* GrpVerify = nullptr;
     QCheckBox* cbVerifyAll = nullptr;
     QCheckBox* cbVerifyProgram = nullptr;
     QCheckBox* cbVerifyConfigurationMemory = nullptr;
@@ -229,12 +227,9 @@ public:
     QPushButton* btnGo = nullptr;
 
     QPlainTextEdit* Memo1 = nullptr;
-    QStatusBar* StatusBar1 = nullptr;
+    TStatusBar* StatusBar1 = nullptr;
     QLabel* StatusPanel0 = nullptr; // panel 0: the status text
     QLabel* StatusPanel1 = nullptr; // panel 1: left blank
-
-private:
-    QProgressBar* progressBar_ = nullptr;
 };
 
 } // namespace vandrel::ui

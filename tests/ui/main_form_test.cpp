@@ -1,7 +1,11 @@
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -11,6 +15,8 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
 
 #include <tuple>
 
@@ -210,7 +216,7 @@ TEST_F(MainFormTest, HexFileComesInByReferEnterAndClearBufferEmptiesIt) {
     dialogs_.Answers = {std::nullopt};
     QTest::mouseClick(Find<QPushButton>("btnOpenHexFile"), Qt::LeftButton);
     EXPECT_EQ(dialogs_.OpenFileCalls, 1);
-    EXPECT_EQ(dialogs_.LastFilter, "IntelHEXファイル(*.hex) (*.hex)");
+    EXPECT_EQ(dialogs_.LastFilter, "IntelHEXファイル(*.hex)");
     EXPECT_TRUE(Find<QLineEdit>("edtHexFile")->text().isEmpty()); // cancelled
 
     dialogs_.Answers = {hex};
@@ -249,6 +255,60 @@ TEST_F(MainFormTest, HexFileComesInByReferEnterAndClearBufferEmptiesIt) {
     EXPECT_EQ(dialogs_.Errors.back(), "Can't load file:" + empty);
     EXPECT_EQ(form.HexImage()->CountWords({0, 0x4000}), 0);
     EXPECT_EQ(Counts(), (QStringList{"0", "0", "0"}));
+}
+
+TEST_F(MainFormTest, QtsFileDialogShowsTheReferFilterOnceAndListsHexFilesOnly) {
+    Start();
+    dialogs_.Answers = {std::nullopt};
+    QTest::mouseClick(Find<QPushButton>("btnOpenHexFile"), Qt::LeftButton);
+    ASSERT_EQ(dialogs_.OpenFileCalls, 1);
+
+    QFileDialog dialog;
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setNameFilter(dialogs_.LastFilter);
+    auto* types = dialog.findChild<QComboBox*>("fileTypeCombo");
+    ASSERT_NE(types, nullptr);
+    EXPECT_EQ(types->count(), 1);
+    EXPECT_EQ(types->currentText(), "IntelHEXファイル(*.hex)");
+    auto* files = dialog.findChild<QFileSystemModel*>();
+    ASSERT_NE(files, nullptr);
+    EXPECT_EQ(files->nameFilters(), QStringList{"*.hex"});
+}
+
+TEST_F(MainFormTest, TheLogShowsNoTextCursorAndItsTextCanBeCopied) {
+    TForm1& form = Start();
+    ShowForm();
+    form.AppendLogLine("0000 2805");
+    form.AppendLogLine("0001 3FFF");
+    auto* memo = Find<QPlainTextEdit>("Memo1");
+
+    // A steady cursor rather than a blinking one, so that one picture shows it.
+    const int flashTime = QApplication::cursorFlashTime();
+    QApplication::setCursorFlashTime(0);
+    memo->setFocus(Qt::MouseFocusReason);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return memo->hasFocus(); }));
+    const QImage focused = memo->viewport()->grab().toImage();
+    Find<QLineEdit>("edtHexFile")->setFocus(Qt::MouseFocusReason);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !memo->hasFocus(); }));
+    const QImage unfocused = memo->viewport()->grab().toImage();
+    QApplication::setCursorFlashTime(flashTime);
+    EXPECT_TRUE(focused == unfocused) << "the focused log draws something more: a text cursor";
+
+    // Keyboard: select the first line and copy it; typing changes nothing.
+    memo->setFocus(Qt::MouseFocusReason);
+    QTest::keyClick(memo, Qt::Key_Home, Qt::ControlModifier);
+    QTest::keyClick(memo, Qt::Key_End, Qt::ShiftModifier);
+    QTest::keyClick(memo, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), "0000 2805");
+    QTest::keyClicks(memo, "x");
+    QTest::keyClick(memo, Qt::Key_Delete);
+    EXPECT_EQ(form.LogLines(), (QStringList{"0000 2805", "0001 3FFF"}));
+
+    // Mouse: a double click selects the word under it.
+    const QRect second = memo->cursorRect(QTextCursor(memo->document()->findBlockByNumber(1)));
+    QTest::mouseDClick(memo->viewport(), Qt::LeftButton, {}, second.center() + QPoint(8, 0));
+    QTest::keyClick(memo, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), "0001");
 }
 
 TEST_F(MainFormTest, ListImageOfTheLastWord) {

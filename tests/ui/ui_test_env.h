@@ -29,9 +29,15 @@ public:
         ++OpenFileCalls;
         if (Answers.empty())
             return std::nullopt;
-        auto answer = Answers.front();
+        // The answer is taken apart before it leaves the queue: copying a
+        // whole optional out of the deque leaves GCC unsure, at -O3, whether
+        // its string was ever built.
+        const bool chosen = Answers.front().has_value();
+        const QString path = Answers.front().value_or(QString());
         Answers.pop_front();
-        return answer;
+        if (!chosen)
+            return std::nullopt;
+        return path;
     }
 
     QStringList Errors;

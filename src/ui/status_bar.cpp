@@ -1,0 +1,90 @@
+#include "ui/status_bar.h"
+
+#include <QLabel>
+#include <QProgressBar>
+
+#include <algorithm>
+
+namespace vandrel::ui {
+
+TStatusBar::TStatusBar(QWidget* parent) : QStatusBar(parent) {
+    setObjectName("StatusBar1");
+    setSizeGripEnabled(false);
+    setFixedHeight(kHeight);
+    panel0_ = new QLabel(this);
+    panel0_->setObjectName("StatusPanel0");
+    panel0_->setFixedWidth(kPanel0Width);
+    panel1_ = new QLabel(this);
+    panel1_->setObjectName("StatusPanel1");
+    panel1_->setFixedWidth(kPanel1Width);
+    addWidget(panel0_);
+    addWidget(panel1_);
+}
+
+void TStatusBar::ShowStatus(const QString& text) {
+    panel0_->setText(text);
+}
+
+QString TStatusBar::StatusText() const {
+    return panel0_->text();
+}
+
+void TStatusBar::CreateProgressBar() {
+    progressBar_ = new QProgressBar(this);
+    progressBar_->setObjectName("ProgressBar");
+    progressBar_->setTextVisible(false);
+    ApplyProgress();
+    PlaceProgressBar();
+    progressBar_->show();
+    progressBar_->raise();
+}
+
+void TStatusBar::DestroyProgressBar() {
+    delete progressBar_;
+    progressBar_ = nullptr;
+}
+
+void TStatusBar::PlaceProgressBar() {
+    if (!progressBar_)
+        return;
+    progressBar_->setGeometry(kPanel0Width + 2, 2, width() - kPanel0Width - 2, height() - 2);
+}
+
+void TStatusBar::resizeEvent(QResizeEvent* event) {
+    QStatusBar::resizeEvent(event);
+    PlaceProgressBar();
+}
+
+void TStatusBar::ApplyProgress() {
+    if (!progressBar_)
+        return;
+    // A bar whose range is empty shows empty (Qt would animate it as busy).
+    if (max_ > min_) {
+        progressBar_->setRange(min_, max_);
+        progressBar_->setValue(position_);
+    } else {
+        progressBar_->setRange(0, 1);
+        progressBar_->setValue(0);
+    }
+}
+
+void TStatusBar::SetProgressMin(std::int32_t value) {
+    min_ = value;
+    max_ = std::max(max_, value);
+    position_ = std::clamp(position_, min_, max_);
+    ApplyProgress();
+}
+
+void TStatusBar::SetProgressMax(std::int32_t value) {
+    max_ = value;
+    min_ = std::min(min_, value);
+    position_ = std::clamp(position_, min_, max_);
+    ApplyProgress();
+}
+
+void TStatusBar::SetProgressPosition(std::int32_t value) {
+    position_ = std::clamp(value, min_, max_);
+    ApplyProgress();
+}
+
+} // namespace vandrel::ui
