@@ -1,5 +1,6 @@
 #include "serial/comm_receive_thread.h"
 
+#include "common/thread_name.h"
 #include "serial/comm_shared.h"
 
 namespace vandrel::serial {
@@ -30,6 +31,7 @@ void TCommReceiveThread::Join() {
 }
 
 void TCommReceiveThread::Run() {
+    NameThisThread("comm-recv");
     const auto abandon = [this] { return terminate_.load(); };
     while (!terminate_.load()) {
         std::uint32_t mask = 0;

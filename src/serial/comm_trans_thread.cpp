@@ -1,5 +1,7 @@
 #include "serial/comm_trans_thread.h"
 
+#include "common/thread_name.h"
+
 namespace vandrel::serial {
 
 void ReportLineErrors(PortDriver& port, NotificationChannel& channel,
@@ -65,6 +67,7 @@ void TCommTransThread::Join() {
 }
 
 void TCommTransThread::Run() {
+    NameThisThread("comm-trans");
     for (;;) {
         bool batch = false;
         {

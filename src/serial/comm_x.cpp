@@ -2,36 +2,14 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstring>
-#include <new>
-#include <system_error>
-#include <thread>
 
-#include "serial/comm_receive_thread.h"
-#include "serial/comm_shared.h"
-#include "serial/comm_trans_thread.h"
-#include "serial/notification_channel.h"
+#include "serial/comm_x_impl.h"
 
 namespace vandrel::serial {
 
 namespace {
-constexpr std::int32_t kMaxOutstandingChunks = 32;
 constexpr std::uint32_t kEventMask = win::EV_RXCHAR | win::EV_BREAK | win::EV_ERR; // 0x00C1
 constexpr std::size_t kMaxDeviceName = 15;
-// How many 1 ms polls an aborted read gets to let go of its buffer.
-constexpr int kAbortedReadPolls = 1000;
-
-// Aborts the pending read and waits until the driver has let go of the
-// caller's buffer; a driver may finish an aborted read asynchronously.
-void AbandonRead(PortDriver& driver, Clock& clock) {
-    driver.PurgeComm(win::PURGE_RXABORT);
-    std::uint32_t ignored = 0;
-    for (int poll = 0; poll < kAbortedReadPolls; ++poll) {
-        if (driver.ReadResult(ignored) != IoResult::Incomplete)
-            return;
-        clock.WaitMs(1);
-    }
-}
 } // namespace
 
 std::string CommDeviceName(std::int32_t portNo) {
@@ -40,43 +18,6 @@ std::string CommDeviceName(std::int32_t portNo) {
         return {};
     return name;
 }
-
-struct TCustomCommX::Impl {
-    explicit Impl(TCustomCommX& owner)
-        : channel([&owner](std::uint32_t message, std::uint32_t lParam) {
-              owner.HandleNotification(message, lParam);
-          }) {}
-
-    // NotifyWindow
-    NotificationChannel channel;
-    std::unique_ptr<TCommTransThread> transThread;
-    std::unique_ptr<TCommReceiveThread> recvThread;
-    // WriteLock, CountLock, the counts and the FlowCtrl the worker reads.
-    CommShared shared;
-    std::uint32_t handle = INVALID_HANDLE_VALUE;
-    std::int32_t portNo = 1;
-    std::int32_t bitRate = 9600;
-    std::int32_t charSize = 8;
-    TCommParityBits parityBit = cpbNone;
-    TCommStopBits stopBit = csb1;
-    std::int32_t timeOutTrans = 3000;
-    std::int32_t timeOutReceive = 3000;
-    char xonChar = 17;
-    char xoffChar = 19;
-    std::int32_t bufLenTrans = 2048;
-    std::int32_t bufLenReceive = 2048;
-    PortState portState;
-
-    std::unique_ptr<PortDriver> driver;
-    PortDriverFactory driverFactory;
-    Clock* clock = &RealClock::Instance();
-    std::function<void()> pumpHook;
-    std::string lastOsError;
-    // Set from the start of Close to its end: notifications handled meanwhile fire nothing.
-    bool closing = false;
-
-    bool IsOpen() const { return driver != nullptr; }
-};
 
 TCustomCommX::TCustomCommX() : impl_(std::make_unique<Impl>(*this)) {
     impl_->shared.FlowCtrl.store(cfcRtsCts);
@@ -305,148 +246,6 @@ void TCustomCommX::ApplyXonChar() {
 void TCustomCommX::ApplyXoffChar() {
     impl_->portState.XoffChar = impl_->xoffChar;
     ApplyState("Error occured when Xoff character configuration");
-}
-
-// ---------------------------------------------------------------- data path
-
-void TCustomCommX::PumpOwner() {
-    if (impl_->pumpHook)
-        impl_->pumpHook();
-    ProcessNotifications();
-}
-
-bool TCustomCommX::SendData(const void* Data, std::int32_t Count) {
-    Impl& d = *impl_;
-    if (Count == 0)
-        return true;
-    if (Count < 0 || Data == nullptr)
-        return false;
-    const auto* position = static_cast<const std::uint8_t*>(Data);
-    std::int32_t remaining = Count;
-    // The worker of this opening; a close (and reopen) while waiting ends the call.
-    TCommTransThread* const worker = d.transThread.get();
-    while (remaining > 0) {
-        if (!d.IsOpen() || !d.transThread || d.transThread.get() != worker)
-            return false;
-        if (PendingChunks() >= kMaxOutstandingChunks) {
-            PumpOwner();
-            d.clock->WaitMs(1);
-            continue;
-        }
-        // No usable chunk size: nothing can be handed over.
-        if (d.bufLenTrans <= 0)
-            return false;
-        const std::int32_t size = std::min(remaining, d.bufLenTrans);
-        std::unique_ptr<std::uint8_t[]> chunk(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(size)]);
-        if (chunk) {
-            std::memcpy(chunk.get(), position, static_cast<std::size_t>(size));
-            {
-                std::lock_guard lock(d.shared.CountLock);
-                d.shared.PendingBytes += size;
-                ++d.shared.PendingChunks;
-            }
-            if (!d.transThread->Post(std::move(chunk), static_cast<std::uint32_t>(size))) {
-                d.shared.Release(size);
-                return false;
-            }
-        }
-        position += size;
-        remaining -= size;
-    }
-    return true;
-}
-
-std::int32_t TCustomCommX::ReadData(void* Buffer, std::int32_t Count) {
-    Impl& d = *impl_;
-    if (!d.IsOpen() || !d.recvThread || Buffer == nullptr || Count < 0)
-        return -1;
-    auto* buffer = static_cast<std::uint8_t*>(Buffer);
-    PortDriver* const driver = d.driver.get();
-    std::uint32_t read = 0;
-    const IoResult started = d.driver->Read(buffer, static_cast<std::uint32_t>(Count), read);
-    if (started == IoResult::Done)
-        return static_cast<std::int32_t>(read);
-    if (started != IoResult::Pending) {
-        ReportLineErrors(*d.driver, d.channel);
-        return -1;
-    }
-    // The driver ends the read after TimeOutReceive; this deadline only guards
-    // against a driver that never does.
-    const std::int64_t deadline =
-        d.clock->NowMs() + std::max<std::int64_t>(d.timeOutReceive, 0) + 1000;
-    for (;;) {
-        const IoResult result = d.driver->ReadResult(read);
-        if (result == IoResult::Done)
-            return static_cast<std::int32_t>(read);
-        if (result != IoResult::Incomplete) {
-            ReportLineErrors(*d.driver, d.channel);
-            return -1;
-        }
-        try {
-            PumpOwner();
-        } catch (...) {
-            // An event handler raised: the read must not outlive this call,
-            // or it would keep the caller's buffer and block every later read.
-            if (d.driver.get() == driver)
-                AbandonRead(*driver, *d.clock);
-            throw;
-        }
-        d.clock->WaitMs(1);
-        if (!d.IsOpen() || !d.recvThread || d.driver.get() != driver)
-            return -1; // Close ended the read with the port
-        if (d.clock->NowMs() > deadline) {
-            AbandonRead(*driver, *d.clock);
-            return -1;
-        }
-    }
-}
-
-void TCustomCommX::PurgeTransmit() {
-    Impl& d = *impl_;
-    if (!d.IsOpen())
-        return;
-    if (!d.transThread) {
-        d.driver->PurgeComm(win::PURGE_TXABORT | win::PURGE_TXCLEAR);
-        return;
-    }
-    d.transThread->SetDiscard(true);
-    // A worker waiting for the owner on a line-error notification stops waiting.
-    d.channel.Poke();
-    for (;;) {
-        {
-            std::lock_guard lock(d.shared.WriteLock);
-            d.driver->PurgeComm(win::PURGE_TXABORT | win::PURGE_TXCLEAR);
-        }
-        d.clock->WaitMs(1);
-        if (PendingBytes() == 0)
-            break;
-        std::this_thread::yield();
-    }
-    d.transThread->SetDiscard(false);
-}
-
-void TCustomCommX::PurgeReceive() {
-    if (impl_->IsOpen())
-        impl_->driver->PurgeComm(win::PURGE_RXABORT | win::PURGE_RXCLEAR);
-}
-
-std::int32_t TCustomCommX::ReceivedCount() {
-    if (!impl_->IsOpen())
-        return 0;
-    std::uint32_t errors = 0;
-    std::uint32_t inQueue = 0;
-    impl_->driver->ClearCommError(errors, inQueue);
-    return static_cast<std::int32_t>(std::min<std::uint32_t>(inQueue, INT32_MAX));
-}
-
-void TCustomCommX::SetRts(bool Active) {
-    if (impl_->IsOpen())
-        impl_->driver->EscapeCommFunction(Active ? win::SETRTS : win::CLRRTS);
-}
-
-void TCustomCommX::SetDtr(bool Active) {
-    if (impl_->IsOpen())
-        impl_->driver->EscapeCommFunction(Active ? win::SETDTR : win::CLRDTR);
 }
 
 // ---------------------------------------------------------------- properties

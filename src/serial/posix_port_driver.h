@@ -7,8 +7,13 @@
 //  - Break: TIOCSBRK/TIOCCBRK.
 //  - Received breaks and frame/parity/overrun errors come from TIOCGICOUNT deltas
 //    where the device supports it (pseudo-terminals do not: no such events there).
-//  - WaitCommEvent reports EV_RXCHAR only for input that arrived since it last
-//    looked, so unread input does not make it spin.
+//  - Input: whenever the event wait, a read or a queue count looks, what the
+//    kernel holds moves into a receive buffer of the driver's own (up to
+//    kReceiveBufferLimit; the kernel keeps the rest until there is room). Each
+//    batch moved is one EV_RXCHAR, also while earlier input sits unread. Reads
+//    and ClearCommError's queue count are served from that buffer.
+//  - The event wait sleeps in poll until new input, a line event or a wake;
+//    unread input neither wakes it nor makes it poll on a timer.
 //  - Reads return what is there at once; with nothing there they stay pending
 //    until input arrives (then complete with it) or ReadTotalTimeoutConstant
 //    passes (then complete with 0 bytes); 0 means no waiting.
@@ -19,6 +24,8 @@
 //  - DSR/DTR handshaking has no termios equivalent and is accepted as plain DTR.
 #include <atomic>
 #include <chrono>
+#include <cstddef>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -61,11 +68,23 @@ public:
     // The COM name inside a Win32 device name: "\\.\COM3" -> "COM3".
     static std::string ComNameOf(const std::string& deviceName);
 
+    // The most input the driver's own buffer holds.
+    static constexpr std::size_t kReceiveBufferLimit = 64 * 1024;
+
 private:
     using SteadyClock = std::chrono::steady_clock;
     // Under mutex_: folds new TIOCGICOUNT counts into errors_; the events they make.
     std::uint32_t CollectLineEventsLocked();
     std::uint32_t InputQueued() const;
+    // Under mutex_: moves what the kernel holds into the receive buffer; a batch
+    // moved raises EV_RXCHAR. False when the device failed the read.
+    bool PullInputLocked(std::uint32_t& moved);
+    // Under mutex_, from a caller other than the event wait: pulls, and tells the
+    // wait when it has new input to announce or room again to take more.
+    bool PullForCallerLocked();
+    // Under mutex_: moves up to `count` buffered bytes to `buffer`.
+    std::uint32_t TakeInputLocked(std::uint8_t* buffer, std::uint32_t count);
+    bool ReceiveBufferFullLocked() const { return rxBuffer_.size() >= kReceiveBufferLimit; }
     static void Signal(int eventFd);
     static void Drain(int eventFd);
 
@@ -73,6 +92,7 @@ private:
     int fd_ = -1;
     int wakeFd_ = -1;    // WakeCommEventWaiter, SetCommMask
     int txAbortFd_ = -1; // PurgeComm(PURGE_TXABORT)
+    int rxFd_ = -1;      // input moved, or room made, by a caller other than the event wait
 
     mutable std::mutex mutex_;
     PortState state_;
@@ -80,7 +100,7 @@ private:
     std::uint32_t mask_ = 0;
     std::uint32_t errors_ = 0;
     std::uint32_t pendingEvents_ = 0;
-    std::uint32_t seenInput_ = 0; // input queue length the event wait last saw
+    std::deque<std::uint8_t> rxBuffer_; // the received input not yet read
     bool icountSupported_ = false;
     struct Counts {
         int brk = 0, frame = 0, parity = 0, overrun = 0;

@@ -54,10 +54,6 @@ int PollTimeout(bool bounded, std::chrono::steady_clock::time_point deadline) {
     return static_cast<int>(std::clamp<std::int64_t>(left.count(), 0, 1000 * 60 * 60));
 }
 
-// How long the event wait sleeps between looks while unread input sits in the
-// queue (poll cannot tell new input from old then).
-constexpr int kUnreadRecheckMs = 20;
-
 } // namespace
 
 PosixPortDriver::PosixPortDriver(Resolver resolver) : resolver_(std::move(resolver)) {
@@ -120,21 +116,23 @@ bool PosixPortDriver::Open(const std::string& deviceName, std::string& osError) 
         ::close(fd);
         return false;
     }
-    const int wakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    const int abortFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (wakeFd < 0 || abortFd < 0) {
+    int events[3] = {-1, -1, -1}; // wake, transmit abort, receive
+    for (int& eventFd : events) {
+        eventFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+        if (eventFd >= 0)
+            continue;
         osError = std::strerror(errno);
-        if (wakeFd >= 0)
-            ::close(wakeFd);
-        if (abortFd >= 0)
-            ::close(abortFd);
+        for (int made : events)
+            if (made >= 0)
+                ::close(made);
         ::close(fd);
         return false;
     }
     std::lock_guard lock(mutex_);
     fd_ = fd;
-    wakeFd_ = wakeFd;
-    txAbortFd_ = abortFd;
+    wakeFd_ = events[0];
+    txAbortFd_ = events[1];
+    rxFd_ = events[2];
     state_ = PortState{};
     state_.BaudRate = BaudOf(::cfgetospeed(&tio));
     state_.Flags = win::fBinary;
@@ -142,7 +140,7 @@ bool PosixPortDriver::Open(const std::string& deviceName, std::string& osError) 
     mask_ = 0;
     errors_ = 0;
     pendingEvents_ = 0;
-    seenInput_ = 0;
+    rxBuffer_.clear();
     serial_icounter_struct icount{};
     icountSupported_ = ::ioctl(fd_, TIOCGICOUNT, &icount) == 0;
     if (icountSupported_)
@@ -156,9 +154,12 @@ void PosixPortDriver::CloseHandle() {
     ::close(fd_);
     ::close(wakeFd_);
     ::close(txAbortFd_);
-    fd_ = wakeFd_ = txAbortFd_ = -1;
+    ::close(rxFd_);
+    fd_ = wakeFd_ = txAbortFd_ = rxFd_ = -1;
     readPending_ = false;
     writePending_ = false;
+    std::lock_guard lock(mutex_);
+    rxBuffer_.clear();
 }
 
 std::uint32_t PosixPortDriver::NativeHandle() const {
@@ -182,7 +183,10 @@ bool PosixPortDriver::PurgeComm(std::uint32_t flags) {
     if (flags & win::PURGE_RXCLEAR) {
         ok = ::tcflush(fd_, TCIFLUSH) == 0 && ok;
         std::lock_guard lock(mutex_);
-        seenInput_ = 0;
+        // A full buffer kept the event wait off the device: it may watch it again.
+        if (ReceiveBufferFullLocked())
+            Signal(rxFd_);
+        rxBuffer_.clear();
         pendingEvents_ &= ~win::EV_RXCHAR;
     }
     return ok;
@@ -293,144 +297,6 @@ bool PosixPortDriver::SetCommMask(std::uint32_t mask) {
     // A wait in progress ends with an empty mask, as on Win32.
     Signal(wakeFd_);
     return true;
-}
-
-std::uint32_t PosixPortDriver::InputQueued() const {
-    int queued = 0;
-    if (::ioctl(fd_, FIONREAD, &queued) != 0 || queued < 0)
-        return 0;
-    return static_cast<std::uint32_t>(queued);
-}
-
-std::uint32_t PosixPortDriver::CollectLineEventsLocked() {
-    if (!icountSupported_)
-        return 0;
-    serial_icounter_struct icount{};
-    if (::ioctl(fd_, TIOCGICOUNT, &icount) != 0)
-        return 0;
-    const Counts now{icount.brk, icount.frame, icount.parity, icount.overrun + icount.buf_overrun};
-    std::uint32_t events = 0;
-    std::uint32_t errors = 0;
-    if (now.brk != counts_.brk)
-        events |= win::EV_BREAK;
-    if (now.frame != counts_.frame)
-        errors |= win::CE_FRAME;
-    if (now.parity != counts_.parity)
-        errors |= win::CE_RXPARITY;
-    if (now.overrun != counts_.overrun)
-        errors |= win::CE_OVERRUN;
-    if (errors)
-        events |= win::EV_ERR;
-    errors_ |= errors;
-    counts_ = now;
-    return events;
-}
-
-bool PosixPortDriver::WaitCommEvent(std::uint32_t& mask) {
-    mask = 0;
-    if (fd_ < 0)
-        return false;
-    for (;;) {
-        std::uint32_t seen = 0;
-        {
-            std::lock_guard lock(mutex_);
-            pendingEvents_ |= CollectLineEventsLocked();
-            const std::uint32_t queued = InputQueued();
-            if (queued > seenInput_)
-                pendingEvents_ |= win::EV_RXCHAR;
-            seenInput_ = queued;
-            mask = pendingEvents_ & mask_;
-            pendingEvents_ &= ~mask;
-            seen = seenInput_;
-        }
-        if (mask != 0)
-            return true;
-
-        pollfd fds[2] = {{fd_, static_cast<short>(seen == 0 ? POLLIN : 0), 0}, {wakeFd_, POLLIN, 0}};
-        const int n = ::poll(fds, 2, seen == 0 ? -1 : kUnreadRecheckMs);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        if (fds[1].revents & POLLIN) {
-            Drain(wakeFd_);
-            return true; // woken: empty mask
-        }
-        if (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL))
-            return false; // the device went away: no more events to wait for
-    }
-}
-
-void PosixPortDriver::WakeCommEventWaiter() {
-    if (wakeFd_ >= 0)
-        Signal(wakeFd_);
-}
-
-bool PosixPortDriver::ClearCommError(std::uint32_t& errors, std::uint32_t& inQueue) {
-    errors = 0;
-    inQueue = 0;
-    if (fd_ < 0)
-        return false;
-    std::lock_guard lock(mutex_);
-    pendingEvents_ |= CollectLineEventsLocked();
-    errors = errors_;
-    errors_ = 0;
-    inQueue = InputQueued();
-    return true;
-}
-
-IoResult PosixPortDriver::Read(std::uint8_t* buffer, std::uint32_t count, std::uint32_t& read) {
-    read = 0;
-    if (fd_ < 0 || readPending_)
-        return IoResult::Failed;
-    if (count == 0)
-        return IoResult::Done;
-    const ssize_t n = ::read(fd_, buffer, count);
-    if (n > 0) {
-        read = static_cast<std::uint32_t>(n);
-        return IoResult::Done;
-    }
-    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
-        return IoResult::Failed;
-    std::uint32_t timeout = 0;
-    {
-        std::lock_guard lock(mutex_);
-        timeout = timeouts_.ReadTotalTimeoutConstant;
-    }
-    if (timeout == 0)
-        return IoResult::Done;
-    readPending_ = true;
-    readBuffer_ = buffer;
-    readCount_ = count;
-    readDeadline_ = SteadyClock::now() + std::chrono::milliseconds(timeout);
-    readGeneration_ = rxAbortGeneration_.load();
-    return IoResult::Pending;
-}
-
-IoResult PosixPortDriver::ReadResult(std::uint32_t& read) {
-    read = 0;
-    if (!readPending_ || fd_ < 0)
-        return IoResult::Failed;
-    if (rxAbortGeneration_.load() != readGeneration_) {
-        readPending_ = false;
-        return IoResult::Failed;
-    }
-    const ssize_t n = ::read(fd_, readBuffer_, readCount_);
-    if (n > 0) {
-        readPending_ = false;
-        read = static_cast<std::uint32_t>(n);
-        return IoResult::Done;
-    }
-    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-        readPending_ = false;
-        return IoResult::Failed;
-    }
-    if (SteadyClock::now() >= readDeadline_) {
-        readPending_ = false;
-        return IoResult::Done;
-    }
-    return IoResult::Incomplete;
 }
 
 IoResult PosixPortDriver::Write(const std::uint8_t* data, std::uint32_t count, std::uint32_t& written) {

@@ -298,6 +298,39 @@ TEST(CommXRead, FailedReadReportsLineErrorsAndReturnsMinusOne) {
     EXPECT_EQ(s.comm->ReadData(buffer, 4), -1);
 }
 
+TEST(CommXRead, OnlyTimeSpentWaitingCountsAgainstTheRead) {
+    SerialSimComm s;
+    s.comm->SetTimeOutReceive(50);
+    s.comm->Open();
+    char buffer[4] = {};
+    // A handler run during the wait takes 5 s (a message box) while the byte arrives.
+    bool handled = false;
+    s.comm->SetPumpHook([&] {
+        if (handled)
+            return;
+        handled = true;
+        s.port->InjectReceived({'m'});
+        s.clock.Advance(5000);
+    });
+    EXPECT_EQ(s.comm->ReadData(buffer, 4), 1);
+    EXPECT_EQ(buffer[0], 'm');
+
+    // A read the port never completes (its time stands still) still ends.
+    VirtualClock frozen;
+    s.port->SetClock(frozen);
+    s.comm->SetPumpHook({});
+    const auto before = s.clock.NowMs();
+    EXPECT_EQ(s.comm->ReadData(buffer, 4), -1);
+    EXPECT_GE(s.clock.NowMs() - before, 50 + 1000);
+    EXPECT_LT(s.clock.NowMs() - before, 50 + 1000 + 100);
+
+    // The abandoned read does not stand in the way of the next one.
+    s.port->SetClock(s.clock);
+    s.port->InjectReceived({'n'});
+    EXPECT_EQ(s.comm->ReadData(buffer, 4), 1);
+    EXPECT_EQ(buffer[0], 'n');
+}
+
 TEST(CommXRead, AnEventHandlerThatRaisesDoesNotLeaveTheReadPending) {
     SerialSimComm s;
     s.comm->Open();
