@@ -72,6 +72,12 @@ void ExpectChipIsTheImage(const simulator::SimChip& chip, const image::THexFile&
 
 std::size_t CountCalls(const serial::SimPort& port, const char* name) { return port.CallsNamed(name).size(); }
 
+void Dump(SimRig& rig, const std::string& address, const std::string& size) {
+    rig.host.DumpAddress = address;
+    rig.host.DumpSize = size;
+    rig.ops.btnDumpClick();
+}
+
 struct Campaign {
     int points = 0;
     int altered = 0;
@@ -117,11 +123,8 @@ TEST(LinkFaults, OneFailedLineChangeNeverAltersAChipADumpReads) {
     };
     // Two dumps: the start of program memory, and the configuration area.
     auto dump = [](SimRig& rig) {
-        for (const char* address : {"0", "2000"}) {
-            rig.host.DumpAddress = address;
-            rig.host.DumpSize = address[0] == '0' ? "10" : "8";
-            rig.ops.btnDumpClick();
-        }
+        Dump(rig, "0", "10");
+        Dump(rig, "2000", "8");
     };
     {
         SimRig clean;
@@ -198,9 +201,7 @@ TEST(LinkFaults, PortThatDiesForGoodEndsTheRunWithoutTouchingTheChipAgain) {
             }
         };
         rig.port->SetPeer(counter);
-        rig.host.DumpAddress = "0";
-        rig.host.DumpSize = "10";
-        rig.ops.btnDumpClick();
+        Dump(rig, "0", "10");
         EXPECT_EQ(Snapshot(*rig.chip), before);
         EXPECT_EQ(rig.host.Log.back(), "000F 3FFF");
         EXPECT_EQ(rig.host.LastStatus(), "Process finished.");
