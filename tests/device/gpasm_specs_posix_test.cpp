@@ -5,9 +5,14 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 #include "device/pic_device.h"
 
@@ -88,6 +93,37 @@ TEST(GpasmSpecs, EverySectionMatchesTheAssemblersDeviceTable) {
         }
     }
     SetDeviceSpecPathOverride("");
+}
+
+std::string FileText(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The committed HEX files of the test programs are what their sources assemble to.
+TEST(GpasmSpecs, TestProgramsAreTheirSourcesAssembled) {
+    if (Output("command -v gpasm").empty())
+        GTEST_SKIP() << "gpasm (gputils) is not installed";
+    namespace fs = std::filesystem;
+    const fs::path committed = fs::path(VANDREL_SOURCE_DIR) / "tests/data/programs";
+    const fs::path scratch = fs::temp_directory_path() / ("vandrel_programs_" + std::to_string(::getpid()));
+    fs::remove_all(scratch);
+    fs::create_directories(scratch);
+    int hexFiles = 0;
+    for (const auto& entry : fs::directory_iterator(committed))
+        if (entry.path().extension() != ".hex")
+            fs::copy_file(entry.path(), scratch / entry.path().filename());
+    Output("bash " + (scratch / "build.sh").string());
+    for (const auto& entry : fs::directory_iterator(committed)) {
+        if (entry.path().extension() != ".hex")
+            continue;
+        ++hexFiles;
+        EXPECT_EQ(FileText(scratch / entry.path().filename()), FileText(entry.path())) << entry.path().filename();
+    }
+    EXPECT_EQ(hexFiles, 12);
+    fs::remove_all(scratch);
 }
 
 } // namespace

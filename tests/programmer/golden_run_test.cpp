@@ -70,14 +70,6 @@ std::vector<Digest> Segments(const std::vector<serial::SimCall>& calls) {
     return segments;
 }
 
-// The device as the shipped file gives it, minus the keys a test strips.
-device::TPicDevice Shipped(const std::string& name) {
-    device::SetDeviceSpecPathOverride(VANDREL_SOURCE_DIR "/picspecs.ini");
-    device::TPicDevice d = device::GetDeviceSpec(name);
-    device::SetDeviceSpecPathOverride("");
-    return d;
-}
-
 // The same image shape for every device: program words spread over the whole
 // area (one with bit 14 set, one on a cell that will not take it), user IDs,
 // the configuration word, and data cells up to the last.
@@ -171,7 +163,7 @@ TEST(GoldenRun, WriteWhenAsked) {
     out << "# Digests of full runs (erase, write, verify all areas) and dumps of the one-word\n"
            "# devices: part, item count, FNV-1a 64 of the items. Written by golden_run_test.cpp.\n";
     for (const char* name : kDevices)
-        for (const auto& [part, digest] : RecordRun(Shipped(name)))
+        for (const auto& [part, digest] : RecordRun(ShippedDevice(name)))
             out << name << " " << part << " " << Text(digest) << "\n";
 }
 
@@ -210,7 +202,7 @@ TEST(GoldenRun, OneWordDevicesRunAsFirstBuilt) {
     ASSERT_EQ(golden.size(), 4u) << GoldenPath();
     for (const char* name : kDevices) {
         SCOPED_TRACE(name);
-        device::TPicDevice device = Shipped(name);
+        device::TPicDevice device = ShippedDevice(name);
         if (std::string(name) != "PIC16F84A") {
             EXPECT_TRUE(device.Algorithm.IsOneWord());
         }
@@ -224,7 +216,7 @@ TEST(GoldenRun, OneWordDevicesRunAsFirstBuilt) {
 // need; every other call, every wait and every line stay.
 TEST(GoldenRun, SixteenF84AChangesOnlyInItsEraseSteps) {
     const Recording then = ReadGolden().at("PIC16F84A");
-    const Recording now = RecordRun(Shipped("PIC16F84A"));
+    const Recording now = RecordRun(ShippedDevice("PIC16F84A"));
     ExpectMatches(now, then, {"calls 01", "calls 02"});
 
     using programmer::TFarmLink;
