@@ -32,7 +32,9 @@ bool TFarmOperations::StepTo(TFarmLink& link, std::int32_t& counter, std::int32_
 // would otherwise have the erase destroy the only good copy. Then the run
 // goes on without the erase.
 TFarmOperations::CalibrationRead TFarmOperations::ReadCalibrationStep(TFarmLink& link, std::int32_t& errors) {
-    const device::TCalibration& calibration = device_.Algorithm.Calibration;
+    // Taken once: the window may choose another device while this step pumps.
+    const device::TCalibration calibration = device_.Algorithm.Calibration;
+    const std::int32_t configurationWord = device_.ConfigurationWord.Address;
     ResetChip(link);
     host_.ShowStatus("READ CALIBRATION");
 
@@ -51,10 +53,10 @@ TFarmOperations::CalibrationRead TFarmOperations::ReadCalibrationStep(TFarmLink&
     if (calibration.BandgapMask != 0) {
         link.FarmWrite(kLoadConfiguration, 0);
         counter = kConfigurationBase;
-        if (!StepTo(link, counter, device_.ConfigurationWord.Address, true))
+        if (!StepTo(link, counter, configurationWord, true))
             return CalibrationRead::Stopped;
         const std::uint16_t first = link.FarmRead(kReadDataFromProgramMemory);
-        bandgap = Reading{device_.ConfigurationWord.Address, first, link.FarmRead(kReadDataFromProgramMemory)};
+        bandgap = Reading{configurationWord, first, link.FarmRead(kReadDataFromProgramMemory)};
     }
 
     TKeptCalibration kept;
@@ -79,39 +81,39 @@ TFarmOperations::CalibrationRead TFarmOperations::ReadCalibrationStep(TFarmLink&
     if (!stable)
         return CalibrationRead::Unstable;
     kept_ = kept;
+    keptFrom_ = calibration;
+    keptConfigurationWord_ = configurationWord;
     return CalibrationRead::Kept;
 }
 
 // Runs to its end whatever the stop request says: the chip has just been erased.
 void TFarmOperations::RestoreCalibrationStep(TFarmLink& link, std::int32_t& errors) {
-    const device::TAlgorithm& algorithm = device_.Algorithm;
     ResetChip(link);
     host_.ShowStatus("RESTORE CALIBRATION");
     host_.AppendLog("<RESTORE CALIBRATION>");
 
     std::int32_t counter = 0;
-    if (kept_->Osccal && algorithm.Calibration.Osccal) {
-        const std::int32_t address = *algorithm.Calibration.Osccal;
+    if (kept_->Osccal) {
+        const std::int32_t address = *keptFrom_.Osccal;
         StepTo(link, counter, address, false);
         const auto word = static_cast<std::int16_t>(*kept_->Osccal);
-        const std::uint16_t r = WriteWord(link, algorithm.Program, kLoadDataForProgramMemory,
+        const std::uint16_t r = WriteWord(link, device_.Algorithm.Program, kLoadDataForProgramMemory,
                                           kReadDataFromProgramMemory, word, false);
         if (r != *kept_->Osccal)
             LogWordError("Write", address, word, r, errors);
     }
-    if (kept_->Bandgap && algorithm.Calibration.BandgapMask != 0) {
-        const std::uint16_t mask = algorithm.Calibration.BandgapMask;
-        const std::int32_t address = device_.ConfigurationWord.Address;
+    if (kept_->Bandgap) {
+        const std::uint16_t mask = keptFrom_.BandgapMask;
         link.FarmWrite(kLoadConfiguration, 0);
         counter = kConfigurationBase;
-        StepTo(link, counter, address, false);
+        StepTo(link, counter, keptConfigurationWord_, false);
         // Every other bit stays erased, so that the configuration write that
         // may follow finds them as after any erase.
         const auto word = static_cast<std::int16_t>((0x3FFF & ~mask) | *kept_->Bandgap);
-        const std::uint16_t r = WriteWord(link, algorithm.Configuration, kLoadDataForProgramMemory,
+        const std::uint16_t r = WriteWord(link, device_.Algorithm.Configuration, kLoadDataForProgramMemory,
                                           kReadDataFromProgramMemory, word, false);
         if ((r & mask) != *kept_->Bandgap)
-            LogWordError("Write", address, word, r, errors);
+            LogWordError("Write", keptConfigurationWord_, word, r, errors);
     }
 }
 

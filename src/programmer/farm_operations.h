@@ -76,6 +76,10 @@ private:
     image::THexFile& image_;
     const device::TPicDevice& device_;
     std::optional<TKeptCalibration> kept_;
+    // Where kept_ came from, as the device said when the read began: the
+    // restore writes there even if another device is chosen meanwhile.
+    device::TCalibration keptFrom_;
+    std::int32_t keptConfigurationWord_ = 0;
 };
 
 } // namespace vandrel::programmer

@@ -223,6 +223,7 @@ bool TFarmOperations::RunWordStep(TFarmLink& link, const WordStep& step, std::in
     const std::optional<std::int32_t> osccal =
         step.Where == Area::Program ? device_.Algorithm.Calibration.Osccal : std::nullopt;
     const bool skipsOsccal = osccal && device::InRange(*osccal, range) && image_.GetWord(*osccal) >= 0;
+    const std::int32_t skipped = skipsOsccal ? *osccal : -1; // never an address with a word
     const std::int32_t words = image_.CountWords(range) - (skipsOsccal ? 1 : 0);
     if (step.Write && words == 0) {
         host_.AppendLog(step.EmptyLine);
@@ -252,7 +253,7 @@ bool TFarmOperations::RunWordStep(TFarmLink& link, const WordStep& step, std::in
             Pump();
         }
         const std::int16_t w = image_.GetWord(i);
-        if (w < 0 || (skipsOsccal && i == *osccal))
+        if (w < 0 || i == skipped)
             continue;
         while (counter < i) {
             if (Stopped())

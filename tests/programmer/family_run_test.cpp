@@ -235,6 +235,21 @@ TEST(FamilyRun, StopNeverFallsBetweenTheEraseAndTheRestore) {
     }
 }
 
+TEST(FamilyRun, ADeviceChosenWhileTheCalibrationIsReadDoesNotLoseIt) {
+    SimRig rig(ShippedDevice("PIC12F629"));
+    rig.image.SetWord(0, 0x2805);
+    rig.host.TickOnly({StepBox::EraseProgram, StepBox::WriteProgram});
+    rig.host.OnPump = [&](int pump) {
+        if (pump == 100) // the window's device list changes while the read walks to 0x3FF
+            rig.device = Pic16F628A();
+    };
+    rig.ops.btnGoClick();
+    EXPECT_EQ(rig.LogFrom("<READ"), (Lines{"<READ CALIBRATION> OSCCAL 3454 BG 1000", "<RESET>",
+                                           "<BULK ERASE PROGRAM/CONFIG MEMORY>", "<RESET>", "<RESTORE CALIBRATION>",
+                                           "<RESET>", "<LOAD PROGRAM MEMORY>", "complete."}));
+    EXPECT_FALSE(rig.chip->CalibrationLost());
+}
+
 // Reads the chip's answers through, but turns the data bit of one status
 // query around: a word read twice comes back different once.
 class FlakyLine : public serial::LinePeer {
