@@ -49,9 +49,7 @@ std::string Text(const Digest& d) {
 using Recording = std::map<std::string, Digest>;
 
 std::string SegmentName(std::size_t index) {
-    char name[16];
-    std::snprintf(name, sizeof name, "calls %02zu", index);
-    return name;
+    return std::string(index < 10 ? "calls 0" : "calls ") + std::to_string(index);
 }
 
 // The line calls of the owner thread (the port's workers call the driver at
