@@ -26,11 +26,11 @@
 #include "serial/sim_port_driver.h"
 #include "simulator/sim_programmer.h"
 
+#include "quiet_host.h"
+
 namespace {
 
 using namespace vandrel;
-using programmer::OperationButton;
-using programmer::RequiredField;
 using programmer::StepBox;
 
 constexpr std::int32_t kWords = 2048;
@@ -42,49 +42,6 @@ device::TPicDevice Pic16F628A() {
         throw std::runtime_error("picspecs.ini next to the benchmark lacks the PIC16F628A");
     return d;
 }
-
-// A window that shows nothing and ticks the program write and verify boxes.
-class QuietHost final : public programmer::OperationHost {
-public:
-    explicit QuietHost(Clock& clock) : clock_(clock) {}
-    std::string lastLog;
-    void ShowStatus(const std::string&) override {}
-    void AppendLog(const std::string& line) override { lastLog = line; }
-    void SetProgressMin(std::int32_t) override {}
-    void SetProgressMax(std::int32_t value) override { max_ = value; }
-    void SetProgressPosition(std::int32_t value) override { position_ = value; }
-    std::int32_t ProgressPosition() const override { return position_; }
-    std::int32_t ProgressMax() const override { return max_; }
-    void ProcessMessages() override {}
-    bool StopRequested() const override { return stop_; }
-    void SetStopRequested(bool value) override { stop_ = value; }
-    bool IsChecked(StepBox box) const override {
-        return box == StepBox::WriteProgram || box == StepBox::VerifyProgram || box == StepBox::FarmWare;
-    }
-    void TickLvp() override {}
-    void ErrorBox(const std::string& message) override { throw std::runtime_error(message); }
-    bool FlashIfEmpty(RequiredField) override { return false; }
-    void ShowImageCounts() override {}
-    std::string HexFilePath() const override { return {}; }
-    std::string DumpAddressText() const override { return "0"; }
-    std::string DumpSizeText() const override { return "0"; }
-    std::string PortText() const override { return "COM0"; }
-    std::string ButtonCaption(OperationButton button) const override {
-        return button == OperationButton::Go ? go_ : "D&ump";
-    }
-    void SetButtonCaption(OperationButton button, const std::string& caption) override {
-        if (button == OperationButton::Go)
-            go_ = caption;
-    }
-    void SetButtonEnabled(OperationButton, bool) override {}
-    Clock& GetClock() override { return clock_; }
-
-private:
-    Clock& clock_;
-    std::string go_ = "&Download";
-    std::int32_t max_ = 0, position_ = 0;
-    bool stop_ = false;
-};
 
 // Line changes of one frame: two clock edges per bit, plus a DTR change
 // wherever a bit differs from the one before (the data line rests at 0).
@@ -143,7 +100,7 @@ void BM_ProgramAndVerify2048Words(benchmark::State& state) {
     std::mt19937 random(2048);
     for (std::int32_t a = 0; a < kWords; ++a)
         image.SetWord(a, static_cast<std::int16_t>(random() & 0x3FFF));
-    QuietHost host(clock);
+    QuietHost host(clock, {StepBox::WriteProgram, StepBox::VerifyProgram});
     programmer::TFarmOperations ops(host, comm, image, device);
 
     const std::int64_t minimum = MinimumLineChanges(image);

@@ -30,6 +30,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const TPicDevice d = GetDeviceSpecFromText(text, name);
         if (d.Name != name) std::abort();
         (void)InRange(d.ProgramMemory.Address, d.ProgramMemory);
+        // The algorithm keys only ever give values the run can send.
+        const TAlgorithm& a = d.Algorithm;
+        if (a.Calibration.Osccal && !InRange(*a.Calibration.Osccal, d.ProgramMemory)) std::abort();
+        for (const TWriteCycle* c : {&a.Program, &a.Configuration, &a.Data})
+            if ((c->Begin != 0x08 && c->Begin != 0x18) || (c->Wait && *c->Wait < 0)) std::abort();
+        if (a.Erase.ProgramCommand != 0x09 && a.Erase.ProgramCommand != 0x1F) std::abort();
     }
 
     // A number the rule accepts reads back the same from its decimal form.

@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   xvfb xauth fonts-dejavu-core
+  gputils
 )
 if [[ "${1:-}" == "--ci" ]]; then
   packages+=(clang libclang-rt-dev g++-mingw-w64-x86-64-posix wine wine64 googletest)

@@ -78,15 +78,21 @@ void SetDeviceSpecPathOverride(const std::string& path)
     pathOverride = path;
 }
 
-std::int32_t ReadSpecValue(const std::vector<std::string>& section, std::string_view Key)
+std::optional<std::string_view> ReadSpecText(const std::vector<std::string>& section, std::string_view Key)
 {
     for (const auto& line : section) {
         auto eq = line.find('=');
         if (eq == std::string::npos) continue;
         if (!SameTextIgnoringCase(std::string_view(line).substr(0, eq), Key)) continue;
-        return ParseSpecNumber(std::string_view(line).substr(eq + 1)).value_or(-1);
+        return std::string_view(line).substr(eq + 1);
     }
-    return -1;
+    return std::nullopt;
+}
+
+std::int32_t ReadSpecValue(const std::vector<std::string>& section, std::string_view Key)
+{
+    const auto text = ReadSpecText(section, Key);
+    return text ? ParseSpecNumber(*text).value_or(-1) : -1;
 }
 
 void GetDeviceListFromText(std::string_view iniText, std::vector<std::string>& Strings)
@@ -111,6 +117,7 @@ TPicDevice GetDeviceSpecFromText(std::string_view iniText, const std::string& De
     device.Tprog = ReadSpecValue(section, "Timing.Tprog");
     device.Tdprog = ReadSpecValue(section, "Timing.Tdprog");
     device.Tera = ReadSpecValue(section, "Timing.Tera");
+    device.Algorithm = ReadAlgorithm(section, device.ProgramMemory, device.ConfigurationWord);
     return device;
 }
 

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "device/pic_algorithm.h"
+
 namespace vandrel::device {
 
 // A range of word addresses; empty when Size is 0 or less.
@@ -32,6 +34,7 @@ struct TPicDevice {
     std::int32_t Tprog = 0;            // ms
     std::int32_t Tdprog = 0;           // ms
     std::int32_t Tera = 0;             // ms
+    TAlgorithm Algorithm;              // from the optional algorithm keys
     friend bool operator==(const TPicDevice&, const TPicDevice&) = default;
 };
 
@@ -59,6 +62,8 @@ TPicDevice GetDeviceSpecFromText(std::string_view iniText, const std::string& De
 // whose name part (before its first "=") equals Key, letter case ignored, read
 // by the number rule; -1 when there is no such line or no number.
 std::int32_t ReadSpecValue(const std::vector<std::string>& section, std::string_view Key);
+// The raw text after the "=" of that line; nullopt when there is none.
+std::optional<std::string_view> ReadSpecText(const std::vector<std::string>& section, std::string_view Key);
 
 // The number rule of the file: decimal with optional sign, or $/x/X/0x/0X
 // hexadecimal up to FFFFFFFF (two's complement). nullopt: not a number.

@@ -25,6 +25,11 @@ inline constexpr int kIncrementAddress = 0x06;
 inline constexpr int kBeginEraseProgrammingCycle = 0x08;
 inline constexpr int kBulkEraseProgramMemory = 0x09;
 inline constexpr int kBulkEraseDataMemory = 0x0B;
+// Commands of the chips with externally timed cycles and a chip erase
+// (named by the device file's algorithm keys, see device/pic_algorithm.h).
+inline constexpr int kEndProgramming = 0x17;
+inline constexpr int kBeginProgrammingOnly = 0x18;
+inline constexpr int kChipErase = 0x1F;
 
 class TFarmLink {
 public:

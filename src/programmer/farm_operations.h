@@ -1,6 +1,7 @@
 #pragma once
 // The Download and Dump operations and their run control.
 #include <cstdint>
+#include <optional>
 
 #include "common/clock.h"
 #include "device/pic_device.h"
@@ -10,6 +11,14 @@
 #include "serial/comm_x.h"
 
 namespace vandrel::programmer {
+
+// What a run read from the chip before erasing it, on a device whose section
+// names calibration words; written back after the erase.
+struct TKeptCalibration {
+    std::optional<std::uint16_t> Osccal;  // the word at Calibration.OSCCAL
+    std::optional<std::uint16_t> Bandgap; // the configuration word's bits under Calibration.BG
+    friend bool operator==(const TKeptCalibration&, const TKeptCalibration&) = default;
+};
 
 class TFarmOperations {
 public:
@@ -22,8 +31,13 @@ public:
     void FarmProgram();  // the programming run; the port is open
     void FarmDump();     // the memory dump; the port is open
 
+    // The calibration the last run read before its program erase; none when
+    // it erased no such device (or its two reads of a word differed).
+    const std::optional<TKeptCalibration>& KeptCalibration() const { return kept_; }
+
 private:
     struct WordStep; // one of the six write and verify steps
+    enum class CalibrationRead { Kept, Unstable, Stopped };
 
     // The run control shared by both buttons; `operation` runs with the port open.
     void RunOperation(OperationButton button, const char* idleCaption, StepBox enableBox,
@@ -38,15 +52,34 @@ private:
     void Pump() { host_.ProcessMessages(); }
     void Wait(std::int32_t ms);
     void ResetChip(TFarmLink& link);
-    void EraseStep(TFarmLink& link, int command, const char* text);
+    void EraseStep(TFarmLink& link, bool program);
     bool ImageCheck();
     bool RunWordStep(TFarmLink& link, const WordStep& step, std::int32_t& errors);
     void ShowStepStatus(const char* prefix);
+    // Load, the area's programming cycle with its wait, read back.
+    std::uint16_t WriteWord(TFarmLink& link, const device::TWriteCycle& cycle, int load, int read,
+                            std::int16_t word, bool dataDelay);
+    // The bits of a word at `address` of an area that a comparison counts.
+    std::uint16_t CompareMask(std::int32_t address, bool configurationArea) const;
+    void LogWordError(const char* what, std::int32_t address, std::int32_t expected, std::uint16_t read,
+                      std::int32_t& errors);
+
+    // Calibration words (farm_calibration.cpp).
+    CalibrationRead ReadCalibrationStep(TFarmLink& link, std::int32_t& errors);
+    void RestoreCalibrationStep(TFarmLink& link, std::int32_t& errors);
+    // Increments from `counter` up to `target`, pumping messages; false when a
+    // stop was seen (never when `stoppable` is false).
+    bool StepTo(TFarmLink& link, std::int32_t& counter, std::int32_t target, bool stoppable);
 
     OperationHost& host_;
     serial::TCustomCommX& comm_;
     image::THexFile& image_;
     const device::TPicDevice& device_;
+    std::optional<TKeptCalibration> kept_;
+    // Where kept_ came from, as the device said when the read began: the
+    // restore writes there even if another device is chosen meanwhile.
+    device::TCalibration keptFrom_;
+    std::int32_t keptConfigurationWord_ = 0;
 };
 
 } // namespace vandrel::programmer

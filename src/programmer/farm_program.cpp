@@ -1,5 +1,6 @@
 // The programming run: erase, write with read-back, and verify, each step
 // chosen by its check box at the moment it is reached.
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -113,17 +114,30 @@ void TFarmOperations::FarmProgram() {
 
     TFarmLink link = MakeLink();
     std::int32_t errors = 0;
+    kept_.reset();
 
     host_.TickLvp();
     Pump();
     if (Stopped())
         return;
-    if (host_.IsChecked(StepBox::EraseProgram))
-        EraseStep(link, kBulkEraseProgramMemory, "BULK ERASE PROGRAM/CONFIG MEMORY");
+    if (host_.IsChecked(StepBox::EraseProgram)) {
+        // Words the chip owns are read before the erase and written back
+        // right after it; a run stopped in between would lose them.
+        const CalibrationRead read = device_.Algorithm.Calibration.Any()
+                                         ? ReadCalibrationStep(link, errors)
+                                         : CalibrationRead::Kept;
+        if (read == CalibrationRead::Stopped)
+            return;
+        if (read == CalibrationRead::Kept) {
+            EraseStep(link, true);
+            if (kept_)
+                RestoreCalibrationStep(link, errors);
+        }
+    }
     if (Stopped())
         return;
     if (host_.IsChecked(StepBox::EraseDataMemory))
-        EraseStep(link, kBulkEraseDataMemory, "BULK ERASE DATA MEMORY");
+        EraseStep(link, false);
     if (Stopped())
         return;
     const bool anyWordStep = host_.IsChecked(StepBox::WriteProgram) ||
@@ -157,12 +171,28 @@ void TFarmOperations::FarmProgram() {
     host_.AppendLog(errors == 0 ? std::string("complete.") : std::to_string(errors) + " errors.");
 }
 
-void TFarmOperations::EraseStep(TFarmLink& link, int command, const char* text) {
+// The erase of program (and configuration) memory, or of data memory. Without
+// algorithm keys: the bulk erase command alone, then Tera.
+void TFarmOperations::EraseStep(TFarmLink& link, bool program) {
+    const device::TEraseAlgorithm& erase = device_.Algorithm.Erase;
+    const char* text = program ? "BULK ERASE PROGRAM/CONFIG MEMORY" : "BULK ERASE DATA MEMORY";
+    const int command = program ? erase.ProgramCommand : kBulkEraseDataMemory;
+    // A chip erase runs by itself; preload and trigger belong to the bulk erases.
+    const bool bulk = command != kChipErase;
     ResetChip(link);
     host_.ShowStatus(text);
     host_.AppendLog(std::string("<") + text + ">");
+    if (program && erase.LoadConfiguration)
+        link.FarmWrite(kLoadConfiguration, 0x3FFF);
+    if (bulk && erase.Preload)
+        link.FarmWrite(program ? kLoadDataForProgramMemory : kLoadDataForDataMemory, 0x3FFF);
     link.FarmWrite(command, -1);
+    const bool triggered = bulk && erase.Trigger.has_value();
+    if (triggered)
+        link.FarmWrite(*erase.Trigger, -1);
     Wait(device_.Tera);
+    if (triggered && erase.End)
+        link.FarmWrite(*erase.End, -1);
 }
 
 bool TFarmOperations::ImageCheck() {
@@ -188,7 +218,13 @@ void TFarmOperations::ShowStepStatus(const char* prefix) {
 bool TFarmOperations::RunWordStep(TFarmLink& link, const WordStep& step, std::int32_t& errors) {
     // A running step keeps the range it began with.
     const device::TMemoryRange range = RangeOf(device_, step.Where);
-    const std::int32_t words = image_.CountWords(range);
+    // The calibration word is the chip's own: the image's word there is
+    // neither written nor compared.
+    const std::optional<std::int32_t> osccal =
+        step.Where == Area::Program ? device_.Algorithm.Calibration.Osccal : std::nullopt;
+    const bool skipsOsccal = osccal && device::InRange(*osccal, range) && image_.GetWord(*osccal) >= 0;
+    const std::int32_t skipped = skipsOsccal ? *osccal : -1; // never an address with a word
+    const std::int32_t words = image_.CountWords(range) - (skipsOsccal ? 1 : 0);
     if (step.Write && words == 0) {
         host_.AppendLog(step.EmptyLine);
         return true;
@@ -217,7 +253,7 @@ bool TFarmOperations::RunWordStep(TFarmLink& link, const WordStep& step, std::in
             Pump();
         }
         const std::int16_t w = image_.GetWord(i);
-        if (w < 0)
+        if (w < 0 || i == skipped)
             continue;
         while (counter < i) {
             if (Stopped())
@@ -228,21 +264,63 @@ bool TFarmOperations::RunWordStep(TFarmLink& link, const WordStep& step, std::in
         }
         std::uint16_t r;
         if (step.Write) {
-            link.FarmWrite(*step.LoadCommand, w);
-            link.FarmWrite(kBeginEraseProgrammingCycle, -1);
-            Wait(step.DataDelay ? device_.Tdprog : device_.Tprog);
+            const device::TAlgorithm& algorithm = device_.Algorithm;
+            std::int16_t sent = w;
+            const std::uint16_t bandgap = algorithm.Calibration.BandgapMask;
+            if (step.Where == Area::Configuration && bandgap != 0 && i == device_.ConfigurationWord.Address) {
+                // The factory bits go back as the chip had them, never as the image has them.
+                const std::uint16_t kept =
+                    kept_ && kept_->Bandgap
+                        ? *kept_->Bandgap
+                        : static_cast<std::uint16_t>(link.FarmRead(kReadDataFromProgramMemory) & bandgap);
+                sent = static_cast<std::int16_t>((w & ~bandgap) | kept);
+            }
+            const device::TWriteCycle& cycle = step.Where == Area::Program         ? algorithm.Program
+                                               : step.Where == Area::Configuration ? algorithm.Configuration
+                                                                                   : algorithm.Data;
+            r = WriteWord(link, cycle, *step.LoadCommand, step.ReadCommand, sent, step.DataDelay);
+        } else {
+            r = link.FarmRead(step.ReadCommand);
         }
-        r = link.FarmRead(step.ReadCommand);
-        // All 16 bits: an image word with bit 14 set can never read back equal.
-        if (r != static_cast<std::uint16_t>(w)) {
-            host_.AppendLog(std::string(step.ErrorWord) + " Error at [" + Hex4(i) + "]: " + Hex4(w) + " -> " +
-                            Hex4(r) + " NG");
-            ++errors;
-        }
+        // All 16 bits unless the device names the implemented bits of its
+        // configuration words: an image word with bit 14 set never reads back equal.
+        const std::uint16_t mask = CompareMask(i, step.Where == Area::Configuration);
+        if ((r & mask) != (static_cast<std::uint16_t>(w) & mask))
+            LogWordError(step.ErrorWord, i, w, r, errors);
         host_.SetProgressPosition(host_.ProgressPosition() + 1);
         ShowStepStatus(step.Prefix);
     }
     return true;
+}
+
+std::uint16_t TFarmOperations::WriteWord(TFarmLink& link, const device::TWriteCycle& cycle, int load, int read,
+                                         std::int16_t word, bool dataDelay) {
+    link.FarmWrite(load, word);
+    link.FarmWrite(cycle.Begin, -1);
+    Wait(cycle.Wait.value_or(dataDelay ? device_.Tdprog : device_.Tprog));
+    if (cycle.End)
+        link.FarmWrite(*cycle.End, -1);
+    return link.FarmRead(read);
+}
+
+std::uint16_t TFarmOperations::CompareMask(std::int32_t address, bool configurationArea) const {
+    const device::TMemoryRange words = device_.ConfigurationWord;
+    if (!configurationArea || !device::InRange(address, words))
+        return 0xFFFF;
+    const auto& masks = device_.Algorithm.ConfigurationMasks;
+    std::uint16_t mask = 0xFFFF;
+    if (!masks.empty())
+        mask = masks[std::min<std::size_t>(static_cast<std::size_t>(address - words.Address), masks.size() - 1)];
+    if (address == words.Address)
+        mask = static_cast<std::uint16_t>(mask & ~device_.Algorithm.Calibration.BandgapMask);
+    return mask;
+}
+
+void TFarmOperations::LogWordError(const char* what, std::int32_t address, std::int32_t expected, std::uint16_t read,
+                                   std::int32_t& errors) {
+    host_.AppendLog(std::string(what) + " Error at [" + Hex4(address) + "]: " + Hex4(expected) + " -> " + Hex4(read) +
+                    " NG");
+    ++errors;
 }
 
 } // namespace vandrel::programmer

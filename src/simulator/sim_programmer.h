@@ -36,14 +36,27 @@ struct TimingViolation {
 // data EEPROM cells (8 bits, 0xFF erased) addressed by the counter modulo the
 // data size, so a count from 0x2100 lands on cell 0.
 //
-// Timing: Begin Erase/Programming Cycle needs Tprog (program, configuration)
-// or Tdprog (data), a bulk erase Tera, on the clock. A command or a reset
-// before that time is recorded in Violations(); a word being written is then
-// left erased, an erase leaves the memory as it was. A timing of 0 or less
-// asks for no time. Write-protected words keep their value against
-// programming and bulk erase.
+// Families: the chip behaves as the silicon its device ID (bits 13:5) names.
+// The 16F62xA, and any ID the simulator does not know: Begin Programming
+// writes the latched word, the bulk erases run by themselves. The 16F84A:
+// a bulk erase waits for a Begin Programming to run. The 12F629/675 and
+// 16F630/676: factory calibration words that a bulk erase wipes. The 16F87xA
+// (8-word row latches), 16F87/88 and 16F818/819 (4-word row latches,
+// externally timed cycles ended by End Programming 0x17), all three with
+// Chip Erase 0x1F. Details in sim_families.cpp.
+//
+// Timing: the one-word families need Tprog (program, configuration), Tdprog
+// (data) and Tera from the device record, the others their programming
+// specification's times, on the clock. A command or a reset before that time
+// is recorded in Violations(); a word being written is then left erased, an
+// erase leaves the memory as it was. An externally timed cycle that is not
+// ended by its End Programming programs nothing, also recorded. A timing of 0
+// or less asks for no time. Write-protected words keep their value against
+// programming and erase.
 //
 // All members are safe to call from any thread.
+struct SimCore;
+
 class SimChip : public serial::LinePeer {
 public:
     SimChip(const device::TPicDevice& device, Clock& clock);
@@ -59,7 +72,9 @@ public:
     // protection. ReadWord answers -1 for an address the chip does not have.
     std::int32_t ReadWord(std::int32_t address) const;
     void WriteWord(std::int32_t address, std::uint16_t value);
-    void EraseAll(); // program and configuration 0x3FFF, data 0xFF
+    // As from the factory: program and configuration 0x3FFF, data 0xFF, and
+    // the factory calibration words where the chip has them.
+    void EraseAll();
 
     // Faults.
     // absent = true: no chip behind the adapter, CTS stuck on (ctsOn) or off.
@@ -68,6 +83,13 @@ public:
     void ClearStuckBits();
     void SetWriteProtected(std::int32_t address, bool protect = true);
 
+    // Factory calibration (12F629 family; ignored by other chips): the
+    // oscillator word at the last program address (a RETLW, 0x34xx) and the
+    // bandgap bits 13:12 of the configuration word. Sets both on the chip.
+    void SetFactoryCalibration(std::uint16_t osccal, std::uint16_t bandgap);
+    // True when the chip no longer holds its factory calibration.
+    bool CalibrationLost() const;
+
     // Observation.
     std::vector<TimingViolation> Violations() const;
     std::int32_t AddressCounter() const;
@@ -75,10 +97,13 @@ public:
     std::uint64_t LineChanges() const;   // escape and break calls seen
     std::uint64_t CommandsSeen() const;
     const device::TPicDevice& Device() const;
+    std::string FamilyName() const;      // the silicon it behaves as
+    // The times the chip required of every programming and erase cycle
+    // begun so far, added up (the waits no run can do without).
+    std::int64_t RequiredMs() const;
 
 private:
-    struct State;
-    std::unique_ptr<State> state_;
+    std::unique_ptr<SimCore> core_;
 };
 
 // A chip and the simulated port that carries it, for the program itself

@@ -194,32 +194,79 @@ TEST(ShippedSpecFileTest, ParsesIntoTheExpectedRecords)
     SetDeviceSpecPathOverride(std::string(VANDREL_SOURCE_DIR) + "/picspecs.ini");
     Names names;
     GetDeviceList(names);
-    EXPECT_EQ(names, (Names{"PIC16F84A", "PIC16F627A", "PIC16F628A", "PIC16F648A"}));
+    // No section that is not a device: the window lists every one.
+    EXPECT_EQ(names, (Names{"PIC16F84A", "PIC16F627A", "PIC16F628A", "PIC16F648A", "PIC12F629", "PIC12F675",
+                            "PIC16F630", "PIC16F676", "PIC16F873A", "PIC16F874A", "PIC16F876A", "PIC16F877A",
+                            "PIC16F87", "PIC16F88", "PIC16F818", "PIC16F819"}));
 
     struct Expected {
         const char* name;
         std::int16_t programWords, eepromBytes, deviceId;
         bool lvp;
+        std::int16_t configWords = 1;
     };
     for (const auto& e : {Expected{"PIC16F84A", 1024, 64, 0x0560, false},
                           Expected{"PIC16F627A", 1024, 128, 0x1040, true},
                           Expected{"PIC16F628A", 2048, 128, 0x1060, true},
-                          Expected{"PIC16F648A", 4096, 256, 0x1100, true}}) {
+                          Expected{"PIC16F648A", 4096, 256, 0x1100, true},
+                          Expected{"PIC12F629", 1024, 128, 0x0F80, false},
+                          Expected{"PIC12F675", 1024, 128, 0x0FC0, false},
+                          Expected{"PIC16F630", 1024, 128, 0x10C0, false},
+                          Expected{"PIC16F676", 1024, 128, 0x10E0, false},
+                          Expected{"PIC16F873A", 4096, 128, 0x0E40, true},
+                          Expected{"PIC16F874A", 4096, 128, 0x0E60, true},
+                          Expected{"PIC16F876A", 8192, 256, 0x0E00, true},
+                          Expected{"PIC16F877A", 8192, 256, 0x0E20, true},
+                          Expected{"PIC16F87", 4096, 256, 0x0720, true, 2},
+                          Expected{"PIC16F88", 4096, 256, 0x0760, true, 2},
+                          Expected{"PIC16F818", 1024, 128, 0x04C0, true},
+                          Expected{"PIC16F819", 2048, 256, 0x04E0, true}}) {
         const auto d = GetDeviceSpec(e.name);
         SCOPED_TRACE(e.name);
         EXPECT_EQ(d.Name, e.name);
         EXPECT_EQ(d.ProgramMemory, (TMemoryRange{0, e.programWords}));
         EXPECT_EQ(d.DataMemory, (TMemoryRange{0x2100, e.eepromBytes}));
-        EXPECT_EQ(d.ConfigurationMemory, (TMemoryRange{0x2000, 8}));
+        EXPECT_EQ(d.ConfigurationMemory, (TMemoryRange{0x2000, static_cast<std::int16_t>(7 + e.configWords)}));
         EXPECT_EQ(d.UserID, (TMemoryRange{0x2000, 4}));
         EXPECT_EQ(d.DeviceID, (TMemoryRange{0x2006, 1}));
         EXPECT_EQ(d.DeviceIDValue, e.deviceId);
-        EXPECT_EQ(d.ConfigurationWord, (TMemoryRange{0x2007, 1}));
+        EXPECT_EQ(d.ConfigurationWord, (TMemoryRange{0x2007, e.configWords}));
         EXPECT_EQ(d.LVP, e.lvp);
         EXPECT_GT(d.Tprog, 0);
         EXPECT_GT(d.Tdprog, 0);
         EXPECT_GT(d.Tera, 0);
     }
+
+    // One record per way of writing.
+    const TAlgorithm f84 = GetDeviceSpec("PIC16F84A").Algorithm;
+    EXPECT_TRUE(f84.Erase.Preload);
+    EXPECT_EQ(f84.Erase.Trigger, 0x08);
+    EXPECT_EQ(f84.Program, TWriteCycle{});
+    EXPECT_FALSE(f84.Calibration.Any());
+
+    const TAlgorithm f675 = GetDeviceSpec("PIC12F675").Algorithm;
+    EXPECT_EQ(f675.Erase.ProgramCommand, 0x09);
+    EXPECT_TRUE(f675.Erase.LoadConfiguration);
+    EXPECT_FALSE(f675.Erase.Trigger);
+    EXPECT_EQ(f675.Calibration.Osccal, 0x03FF);
+    EXPECT_EQ(f675.Calibration.BandgapMask, 0x3000);
+    EXPECT_EQ(f675.ConfigurationMasks, (std::vector<std::uint16_t>{0x01FF}));
+    EXPECT_EQ(f675.Program, TWriteCycle{});
+
+    const TAlgorithm f877a = GetDeviceSpec("PIC16F877A").Algorithm;
+    EXPECT_EQ(f877a.Erase.ProgramCommand, 0x1F);
+    EXPECT_EQ(f877a.Program, (TWriteCycle{0x18, 0x17, 2}));
+    EXPECT_EQ(f877a.Configuration, TWriteCycle{});
+    EXPECT_EQ(f877a.Data, TWriteCycle{});
+    EXPECT_EQ(f877a.Erase.Trigger, 0x08);
+    EXPECT_FALSE(f877a.Erase.End);
+
+    const TAlgorithm f88 = GetDeviceSpec("PIC16F88").Algorithm;
+    for (const TWriteCycle& cycle : {f88.Program, f88.Configuration, f88.Data})
+        EXPECT_EQ(cycle, (TWriteCycle{0x18, 0x17, std::nullopt}));
+    EXPECT_EQ(f88.Erase.End, 0x17);
+    EXPECT_EQ(f88.ConfigurationMasks, (std::vector<std::uint16_t>{0x3FFF, 0x0003}));
+    EXPECT_EQ(GetDeviceSpec("PIC16F819").Algorithm.Program, f88.Program);
     SetDeviceSpecPathOverride("");
 }
 

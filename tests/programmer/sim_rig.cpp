@@ -10,6 +10,13 @@ device::TPicDevice Pic16F628A() {
     return MidrangeDevice({"PIC16F628A", 2048, 128, 0x1060, 8, 8, 10, true});
 }
 
+device::TPicDevice ShippedDevice(const std::string& name) {
+    device::SetDeviceSpecPathOverride(VANDREL_SOURCE_DIR "/picspecs.ini");
+    device::TPicDevice d = device::GetDeviceSpec(name);
+    device::SetDeviceSpecPathOverride("");
+    return d;
+}
+
 std::vector<std::string> DecodeIcsp(const std::vector<serial::SimCall>& calls) {
     using namespace serial::win;
     std::vector<std::string> out;

@@ -18,6 +18,8 @@
 namespace vandrel::test {
 
 device::TPicDevice Pic16F628A();
+// A section of the shipped picspecs.ini, as the program reads it.
+device::TPicDevice ShippedDevice(const std::string& name);
 
 // Commands as the chip would decode them from the line calls: "RESET" for a
 // break off that enters programming mode, "06" for a command, "02:3FFF" for a

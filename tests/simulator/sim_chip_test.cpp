@@ -18,7 +18,7 @@ using serial::win::SETRTS;
 
 device::TPicDevice TestDevice() {
     // Distinct waits, so a test can tell which one the chip enforced.
-    return test::MidrangeDevice({"TEST16", 1024, 64, 0x0560, 10, 8, 12});
+    return test::MidrangeDevice({"TEST16", 1024, 64, 0x1040, 10, 8, 12}); // a 16F62xA by its ID
 }
 
 // The chip behind a direct ModemLines -> LinePeer adapter, driven by the
@@ -84,9 +84,9 @@ TEST_F(SimChipTest, ConfigurationAreaIsReachedThroughLoadConfiguration) {
     EXPECT_EQ(chip->AddressCounter(), 0x2000);
     EXPECT_EQ(WriteAndReadBack(kLoadDataForProgramMemory, kReadDataFromProgramMemory, 0x0012, 10), 0x0012);
     Increment(6);
-    EXPECT_EQ(link.FarmRead(kReadDataFromProgramMemory), 0x0560) << "device ID";
+    EXPECT_EQ(link.FarmRead(kReadDataFromProgramMemory), 0x1040) << "device ID";
     // The device ID cannot be programmed.
-    EXPECT_EQ(WriteAndReadBack(kLoadDataForProgramMemory, kReadDataFromProgramMemory, 0x0000, 10), 0x0560);
+    EXPECT_EQ(WriteAndReadBack(kLoadDataForProgramMemory, kReadDataFromProgramMemory, 0x0000, 10), 0x1040);
     Increment(1);
     EXPECT_EQ(WriteAndReadBack(kLoadDataForProgramMemory, kReadDataFromProgramMemory, 0x3FF1, 10), 0x3FF1);
     EXPECT_EQ(chip->ReadWord(0x2007), 0x3FF1);
@@ -141,7 +141,7 @@ TEST_F(SimChipTest, BulkErasesClearTheirMemories) {
     link.FarmReset();
     EXPECT_EQ(chip->ReadWord(0x2000), 0x3FFF);
     EXPECT_EQ(chip->ReadWord(0x2007), 0x3FFF);
-    EXPECT_EQ(chip->ReadWord(0x2006), 0x0560) << "device ID is not erasable";
+    EXPECT_EQ(chip->ReadWord(0x2006), 0x1040) << "device ID is not erasable";
 
     link.FarmWrite(kBulkEraseDataMemory, -1);
     clock.WaitMs(12);
@@ -292,7 +292,7 @@ TEST_F(SimChipTest, EraseAllRestoresErasedMemoriesButKeepsTheDeviceId) {
     EXPECT_EQ(chip->ReadWord(0x03FF), 0x3FFF);
     EXPECT_EQ(chip->ReadWord(0x2003), 0x3FFF);
     EXPECT_EQ(chip->ReadWord(0x213F), 0xFF);
-    EXPECT_EQ(chip->ReadWord(0x2006), 0x0560);
+    EXPECT_EQ(chip->ReadWord(0x2006), 0x1040);
 }
 
 TEST(SimChipShape, DeviceWithoutMemoriesAnswersQuietly) {

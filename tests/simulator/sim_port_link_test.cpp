@@ -180,5 +180,24 @@ TEST_F(SimulatorEnvironmentTest, NamesADeviceOfTheSpecificationFile) {
     EXPECT_FALSE(SimulatorDeviceFromEnvironment()) << "no file, no simulator";
 }
 
+TEST_F(SimulatorEnvironmentTest, EveryShippedDeviceCanBeSimulated) {
+    device::SetDeviceSpecPathOverride(VANDREL_SOURCE_DIR "/picspecs.ini");
+    std::vector<std::string> names;
+    device::GetDeviceList(names);
+    ASSERT_EQ(names.size(), 16u);
+    for (const auto& name : names) {
+        SetEnv("VANDREL1_SIMULATOR", name.c_str());
+        const auto device = SimulatorDeviceFromEnvironment();
+        ASSERT_TRUE(device) << name;
+        VirtualClock clock;
+        const SimulatorSetup setup = MakeUserSimulator(*device, clock);
+        EXPECT_EQ(setup.chip->ReadWord(device->DeviceID.Address), device->DeviceIDValue) << name;
+        // Sized from the section: its last program word and data cell exist.
+        EXPECT_GE(setup.chip->ReadWord(device->ProgramMemory.Size - 1), 0) << name;
+        EXPECT_EQ(setup.chip->ReadWord(device->DataMemory.Address + device->DataMemory.Size - 1), 0xFF) << name;
+        EXPECT_EQ(setup.chip->ReadWord(device->DataMemory.Address + device->DataMemory.Size), -1) << name;
+    }
+}
+
 } // namespace
 } // namespace vandrel::simulator

@@ -1,0 +1,111 @@
+// A full erase, program and verify of every device of picspecs.ini on its
+// simulated chip, with the real clock: the time a user waits on COM0, and
+// how it splits.
+//
+// Counters (one run each):
+//   waits_ms   the run's own waits: resets (100 ms each), programming and erase delays
+//   chip_ms    what the simulated chip required of the same cycles, added up: the
+//              programming specifications' times for the families that have their
+//              own, the device file's Tprog/Tdprog/Tera for the one-word chips
+//   program / config / data   words written into each area
+// The benchmark's own time is the wall time of the run.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "common/clock.h"
+#include "device/pic_device.h"
+#include "image/hex_file.h"
+#include "programmer/farm_operations.h"
+#include "serial/comm_x.h"
+#include "serial/sim_port_driver.h"
+#include "simulator/sim_programmer.h"
+
+#include "quiet_host.h"
+
+namespace {
+
+using namespace vandrel;
+using programmer::StepBox;
+
+// Real time, with the waits asked for added up.
+class CountingClock final : public Clock {
+public:
+    std::int64_t NowMs() const override { return RealClock::Instance().NowMs(); }
+    void WaitMs(std::int64_t ms) override {
+        waited += std::max<std::int64_t>(ms, 0);
+        RealClock::Instance().WaitMs(ms);
+    }
+    std::int64_t waited = 0;
+};
+
+// Every word of every area, but the calibration word the chip keeps.
+void FillImage(image::THexFile& image, const device::TPicDevice& d) {
+    std::mt19937 random(static_cast<std::uint32_t>(d.DeviceIDValue));
+    for (std::int32_t a = 0; a < d.ProgramMemory.Size; ++a)
+        if (a != d.Algorithm.Calibration.Osccal)
+            image.SetWord(a, static_cast<std::int16_t>(random() & 0x3FFF));
+    for (std::int32_t a = 0; a < d.UserID.Size; ++a)
+        image.SetWord(d.UserID.Address + a, static_cast<std::int16_t>(random() & 0x000F));
+    for (std::int32_t a = 0; a < d.ConfigurationWord.Size; ++a)
+        image.SetWord(d.ConfigurationWord.Address + a, a == 0 ? 0x3F72 : 0x3FFC);
+    for (std::int32_t a = 0; a < d.DataMemory.Size; ++a)
+        image.SetWord(d.DataMemory.Address + a, static_cast<std::int16_t>(random() & 0xFF));
+}
+
+void BM_FullRun(benchmark::State& state, const std::string& name) {
+    const device::TPicDevice d = device::GetDeviceSpec(name);
+    for (auto _ : state) {
+        CountingClock clock;
+        auto chip = std::make_shared<simulator::SimChip>(d, clock);
+        auto port = std::make_shared<serial::SimPort>();
+        port->SetRecording(false);
+        port->SetClock(clock);
+        port->SetPeer(chip);
+        serial::TCommX comm;
+        comm.SetDriverFactory(serial::MakeSimPortFactory(port));
+        comm.SetClock(clock);
+        image::THexFile image;
+        FillImage(image, d);
+        QuietHost host(clock, {StepBox::EraseProgram, StepBox::EraseDataMemory, StepBox::WriteProgram,
+                               StepBox::WriteConfigurationMemory, StepBox::WriteDataMemory, StepBox::VerifyProgram,
+                               StepBox::VerifyConfigurationMemory, StepBox::VerifyDataMemory});
+        programmer::TFarmOperations ops(host, comm, image, d);
+
+        ops.btnGoClick();
+
+        if (host.lastLog != "complete.")
+            state.SkipWithError(("run ended with " + host.lastLog).c_str());
+        if (!chip->Violations().empty())
+            state.SkipWithError(chip->Violations().front().What.c_str());
+        if (chip->CalibrationLost())
+            state.SkipWithError("calibration lost");
+        state.counters["waits_ms"] = static_cast<double>(clock.waited);
+        state.counters["chip_ms"] = static_cast<double>(chip->RequiredMs());
+        state.counters["program"] = image.CountWords(d.ProgramMemory);
+        state.counters["config"] = image.CountWords(d.ConfigurationMemory);
+        state.counters["data"] = image.CountWords(d.DataMemory);
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // The shipped device file lies next to the benchmark program.
+    std::vector<std::string> names;
+    device::GetDeviceList(names);
+    for (const std::string& name : names)
+        benchmark::RegisterBenchmark(("FullRun/" + name).c_str(), BM_FullRun, name)
+            ->Iterations(1)
+            ->UseRealTime()
+            ->Unit(benchmark::kMillisecond);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,98 @@
+// The algorithm keys of a device section.
+#include "device/pic_algorithm.h"
+
+#include <initializer_list>
+
+#include "device/pic_device.h"
+
+namespace vandrel::device {
+
+namespace {
+
+bool OneOf(std::int32_t value, std::initializer_list<int> allowed) {
+    for (int a : allowed)
+        if (value == a)
+            return true;
+    return false;
+}
+
+// A command key: kept only when it names one of `allowed`.
+std::optional<int> CommandKey(const std::vector<std::string>& section, std::string_view key,
+                              std::initializer_list<int> allowed) {
+    const std::int32_t value = ReadSpecValue(section, key);
+    return OneOf(value, allowed) ? std::optional<int>(value) : std::nullopt;
+}
+
+// A flag key: true exactly when the value reads as the number 1 (as LVP).
+bool FlagKey(const std::vector<std::string>& section, std::string_view key) {
+    return ReadSpecValue(section, key) == 1;
+}
+
+TWriteCycle ReadWriteCycle(const std::vector<std::string>& section, const std::string& area) {
+    TWriteCycle cycle;
+    cycle.Begin = CommandKey(section, area + ".Begin", {kCodeBeginProgramming, kCodeBeginProgrammingOnly})
+                      .value_or(kCodeBeginProgramming);
+    cycle.End =
+        CommandKey(section, area + ".End", {kCodeEndProgramming, kCodeEndProgrammingShort, kCodeEndProgrammingOld});
+    // Any wait from 0 ms up; a negative or unreadable one leaves the record's.
+    if (const std::int32_t wait = ReadSpecValue(section, area + ".Wait"); wait >= 0)
+        cycle.Wait = wait;
+    return cycle;
+}
+
+// "0x3FFF,0x0003": one mask per configuration word. Any entry that is not a
+// 16-bit number drops the whole list, so that every bit is compared.
+std::vector<std::uint16_t> ReadMasks(const std::vector<std::string>& section) {
+    const auto text = ReadSpecText(section, "ConfigurationWord.Mask");
+    if (!text)
+        return {};
+    std::vector<std::uint16_t> masks;
+    std::string_view rest = *text;
+    while (true) {
+        const auto comma = rest.find(',');
+        std::string_view item = rest.substr(0, comma);
+        while (!item.empty() && (item.back() == ' ' || item.back() == '\t'))
+            item.remove_suffix(1);
+        const auto value = ParseSpecNumber(item);
+        if (!value || *value < 0 || *value > 0xFFFF)
+            return {};
+        masks.push_back(static_cast<std::uint16_t>(*value));
+        if (comma == std::string_view::npos)
+            return masks;
+        rest.remove_prefix(comma + 1);
+    }
+}
+
+} // namespace
+
+TAlgorithm ReadAlgorithm(const std::vector<std::string>& section, TMemoryRange programMemory,
+                         TMemoryRange configurationWord) {
+    TAlgorithm a;
+    a.Erase.ProgramCommand = CommandKey(section, "Erase.Program", {kCodeBulkEraseProgram, kCodeChipErase})
+                                 .value_or(kCodeBulkEraseProgram);
+    a.Erase.LoadConfiguration = FlagKey(section, "Erase.LoadConfiguration");
+    a.Erase.Preload = FlagKey(section, "Erase.Preload");
+    a.Erase.Trigger = CommandKey(section, "Erase.Trigger", {kCodeBeginProgramming, kCodeBeginProgrammingOnly});
+    a.Erase.End =
+        CommandKey(section, "Erase.End", {kCodeEndProgramming, kCodeEndProgrammingShort, kCodeEndProgrammingOld});
+
+    a.Program = ReadWriteCycle(section, "ProgramMemory");
+    a.Configuration = ReadWriteCycle(section, "ConfigurationMemory");
+    a.Data = ReadWriteCycle(section, "DataMemory");
+
+    // A calibration word outside the program memory, or bandgap bits without
+    // a configuration word, would send the run to an address the chip does
+    // not have: such keys count as missing.
+    // (A missing key reads as -1, which a range read from missing keys holds.)
+    if (const std::int32_t osccal = ReadSpecValue(section, "Calibration.OSCCAL");
+        osccal >= 0 && InRange(osccal, programMemory))
+        a.Calibration.Osccal = osccal;
+    if (const std::int32_t bg = ReadSpecValue(section, "Calibration.BG");
+        bg > 0 && bg <= 0x3FFF && configurationWord.Address >= 0 && configurationWord.Size > 0)
+        a.Calibration.BandgapMask = static_cast<std::uint16_t>(bg);
+
+    a.ConfigurationMasks = ReadMasks(section);
+    return a;
+}
+
+} // namespace vandrel::device

@@ -1,0 +1,361 @@
+// The chip families of the simulator: what Begin Programming, the erases and
+// the factory words do on each kind of silicon. Times are the programming
+// specifications' figures (where sources disagree, the longer one), except
+// for the two one-word families, which keep the device file's times as
+// they always have.
+#include <array>
+#include <string>
+
+#include "common/convert.h"
+#include "simulator/sim_chip_core.h"
+
+namespace vandrel::simulator {
+
+namespace {
+
+constexpr int kBeginProgramming = 0x08;
+constexpr int kBulkEraseProgram = 0x09;
+constexpr int kEndProgrammingShort = 0x0A; // End Programming of the 12F6xx parts
+constexpr int kBulkEraseData = 0x0B;
+constexpr int kEndProgramming = 0x17;
+constexpr int kBeginProgrammingOnly = 0x18;
+constexpr int kChipErase = 0x1F;
+
+std::string At(std::int32_t address) { return Hex4(address); }
+
+std::string EraseName(const SimCore::ArmedErase& erase) {
+    return erase.data ? "bulk erase of data memory" : "bulk erase of program memory";
+}
+
+// A bulk erase as it runs once started.
+std::function<void()> EraseAction(SimCore& core, SimCore::ArmedErase erase) {
+    return [&core, erase] {
+        if (erase.data) {
+            core.EraseData();
+        } else {
+            core.EraseProgram();
+            if (erase.fromConfiguration)
+                core.EraseConfiguration(true);
+        }
+    };
+}
+
+// One word (or data cell) at the counter, from the one-word latch.
+void StartWordCycle(SimCore& core, bool external, std::int64_t ms, bool programOnly, int endCommand = 0) {
+    if (core.latchKind == SimCore::Latch::None)
+        return;
+    const bool data = core.latchKind == SimCore::Latch::Data;
+    const std::int32_t address = core.counter;
+    const std::uint16_t value = core.latch;
+    auto complete = [&core, data, address, value, programOnly] {
+        if (data)
+            core.ProgramCell(address, value, programOnly);
+        else
+            core.ProgramWord(address, value, programOnly);
+    };
+    // Cut short: the erase half of an erase-and-program ran, its write did not.
+    std::function<void()> spoil;
+    if (!programOnly)
+        spoil = [&core, data, address] {
+            if (data)
+                core.ProgramCell(address, kErasedCell);
+            else
+                core.ProgramWord(address, kErasedWord);
+        };
+    std::string name = (data ? "data programming cycle at " : "programming cycle at ") + At(address);
+    if (external)
+        core.StartExternal(ms, endCommand, std::move(name), std::move(complete), std::move(spoil));
+    else
+        core.StartInternal(ms, std::move(name), std::move(complete), std::move(spoil));
+}
+
+// ---- 16F62xA, and any chip the simulator does not know ----------------------
+// Begin Programming writes the latched word, timed Tprog (Tdprog for data);
+// the bulk erases run by themselves for Tera. Everything else is ignored.
+class OneWordFamily : public SimFamily {
+public:
+    const char* Name() const override { return "one-word"; }
+    void Command(SimCore& core, int command, std::optional<SimCore::ArmedErase>) override {
+        switch (command) {
+        case kBeginProgramming: WriteLatched(core); break;
+        case kBulkEraseProgram: Erase(core, {false, core.counter >= kConfigBase}); break;
+        case kBulkEraseData: Erase(core, {true, false}); break;
+        default: break;
+        }
+    }
+
+protected:
+    static void WriteLatched(SimCore& core, bool programOnly = false) {
+        const bool data = core.latchKind == SimCore::Latch::Data;
+        StartWordCycle(core, false, data ? core.device.Tdprog : core.device.Tprog, programOnly);
+    }
+    static void Erase(SimCore& core, SimCore::ArmedErase erase) {
+        core.StartInternal(core.device.Tera, EraseName(erase), EraseAction(core, erase));
+    }
+};
+
+// ---- 16F84A ---------------------------------------------------------------
+// Begin Programming erases and programs a word. A bulk erase (0x09, 0x0B)
+// does nothing until a Begin Programming (0x08 or 0x18) follows it at once;
+// that one then runs the erase for Tera.
+class F84Family final : public OneWordFamily {
+public:
+    const char* Name() const override { return "16F84A"; }
+    void Command(SimCore& core, int command, std::optional<SimCore::ArmedErase> armed) override {
+        switch (command) {
+        case kBeginProgramming:
+        case kBeginProgrammingOnly:
+            if (armed)
+                Erase(core, *armed);
+            else
+                WriteLatched(core, command == kBeginProgrammingOnly);
+            break;
+        case kBulkEraseProgram: core.armed = SimCore::ArmedErase{false, core.counter >= kConfigBase}; break;
+        case kBulkEraseData: core.armed = SimCore::ArmedErase{true, false}; break;
+        default: break;
+        }
+    }
+};
+
+// ---- 12F629/675, 16F630/676 --------------------------------------------------
+// The factory writes an oscillator calibration (RETLW k, 0x34kk) at the last
+// program word and bandgap bits 13:12 into the configuration word, whose bits
+// 11:9 do not exist (read 0). Begin Programming (internally timed) only
+// programs, it cannot set bits; data cells are erased and written. A bulk
+// erase of program memory wipes the calibration word and the whole
+// configuration word; the user IDs go too when the counter stood in the
+// configuration area. 0x18 is externally timed, ended by 0x0A, and leaves the
+// configuration word alone.
+class CalibratedFamily final : public SimFamily {
+public:
+    static constexpr std::int64_t kTprog = 3, kTprogExternal = 2, kTdprog = 6, kTera = 6;
+    static constexpr std::uint16_t kConfigBits = 0x31FF, kBandgapBits = 0x3000;
+
+    const char* Name() const override { return "12F629"; }
+
+    void Command(SimCore& core, int command, std::optional<SimCore::ArmedErase>) override {
+        const bool data = core.latchKind == SimCore::Latch::Data;
+        switch (command) {
+        case kBeginProgramming:
+            StartWordCycle(core, false, data ? kTdprog : kTprog, !data);
+            break;
+        case kBeginProgrammingOnly:
+            if (data || core.counter < kConfigBase)
+                StartWordCycle(core, true, kTprogExternal, true, kEndProgrammingShort);
+            else
+                core.StartExternal(kTprogExternal, kEndProgrammingShort, "programming cycle at " + At(core.counter),
+                                   [] {});
+            break;
+        case kBulkEraseProgram: {
+            const bool ids = core.counter >= kConfigBase;
+            core.StartInternal(kTera, "bulk erase of program memory", [&core, ids] {
+                core.EraseProgram();
+                core.EraseConfiguration(ids);
+            });
+            break;
+        }
+        case kBulkEraseData:
+            core.StartInternal(kTera, "bulk erase of data memory", [&core] { core.EraseData(); });
+            break;
+        default: break;
+        }
+    }
+
+    void FactoryFresh(SimCore& core) override {
+        const std::int32_t word = ConfigIndex(core);
+        if (word >= 0)
+            core.configBits[static_cast<std::size_t>(word)] = kConfigBits;
+        WriteFactoryWords(core);
+    }
+
+    bool CalibrationLost(const SimCore& core) const override {
+        const std::int32_t word = ConfigIndex(core);
+        const bool osccalLost = !core.program.empty() && core.program.back() != osccal_;
+        const bool bandgapLost =
+            word >= 0 && (core.config[static_cast<std::size_t>(word)] & kBandgapBits) != bandgap_;
+        return osccalLost || bandgapLost;
+    }
+
+    void SetFactoryCalibration(SimCore& core, std::uint16_t osccal, std::uint16_t bandgap) override {
+        osccal_ = static_cast<std::uint16_t>(osccal & 0x3FFF);
+        bandgap_ = static_cast<std::uint16_t>(bandgap & kBandgapBits);
+        WriteFactoryWords(core);
+    }
+
+private:
+    static std::int32_t ConfigIndex(const SimCore& core) {
+        const std::int32_t offset = core.device.ConfigurationWord.Address - kConfigBase;
+        return offset >= 0 && offset < static_cast<std::int32_t>(core.config.size()) && offset != core.deviceIdIndex
+                   ? offset
+                   : -1;
+    }
+    void WriteFactoryWords(SimCore& core) const {
+        if (!core.program.empty())
+            core.program.back() = osccal_;
+        if (const std::int32_t word = ConfigIndex(core); word >= 0) {
+            auto& config = core.config[static_cast<std::size_t>(word)];
+            config = static_cast<std::uint16_t>(((config & ~kBandgapBits) | bandgap_) & kConfigBits);
+        }
+    }
+
+    std::uint16_t osccal_ = 0x3454;
+    std::uint16_t bandgap_ = 0x1000;
+};
+
+// ---- 16F87xA, 16F87/88, 16F818/819 ------------------------------------------
+// Program memory is written a row at a time from latches: Load Data fills the
+// latch the counter's low bits select, and a programming command writes the
+// whole row the counter stands in from all of them (a latch not loaded holds
+// 0x3FFF); the latches then hold nothing again. 0x08 erases the row and
+// programs it, 0x18 only programs (clears bits). Configuration words and
+// data cells go one at a time. Chip Erase (0x1F) clears program memory, data
+// memory and the configuration words, the user IDs too from the
+// configuration area. A bulk erase (0x09, 0x0B) waits for a 0x08 trigger.
+struct RowTimes {
+    int latches;
+    bool eraseProgramExternal; // 0x08 ends with End Programming (0x17)
+    std::int64_t programOnly;  // 0x18, externally timed
+    std::int64_t eraseProgram; // 0x08
+    std::int64_t data;         // a data cell, either command
+    std::int64_t bulkErase;    // 0x09 / 0x0B after their trigger
+    std::int64_t chipErase;    // 0x1F, internally timed
+    const char* name;
+};
+
+constexpr RowTimes k87xA{8, false, 1, 10, 10, 10, 10, "16F87xA"};
+constexpr RowTimes k87_88{4, true, 1, 1, 1, 10, 10, "16F87/88"};
+constexpr RowTimes k81x{4, true, 1, 1, 1, 2, 8, "16F818/819"};
+
+class RowFamily final : public SimFamily {
+public:
+    explicit RowFamily(const RowTimes& times) : t_(times) {}
+    const char* Name() const override { return t_.name; }
+
+    void Entered(SimCore&) override { ClearLatches(); }
+
+    void LoadedProgram(SimCore& core, std::uint16_t value) override {
+        if (core.counter >= kConfigBase || core.program.empty())
+            return;
+        const std::int32_t index = core.ProgramIndex(core.counter);
+        Latch& latch = latches_[static_cast<std::size_t>(index % t_.latches)];
+        latch = {true, value, index / t_.latches};
+    }
+
+    void Command(SimCore& core, int command, std::optional<SimCore::ArmedErase> armed) override {
+        switch (command) {
+        case kBeginProgramming:
+            if (armed)
+                Erase(core, *armed);
+            else
+                Program(core, false);
+            break;
+        case kBeginProgrammingOnly: Program(core, true); break;
+        case kBulkEraseProgram: core.armed = SimCore::ArmedErase{false, core.counter >= kConfigBase}; break;
+        case kBulkEraseData: core.armed = SimCore::ArmedErase{true, false}; break;
+        case kChipErase: {
+            const bool ids = core.counter >= kConfigBase;
+            core.StartInternal(t_.chipErase, "chip erase", [&core, ids] {
+                core.EraseProgram();
+                core.EraseData();
+                core.EraseConfiguration(ids);
+            });
+            break;
+        }
+        default: break;
+        }
+    }
+
+private:
+    struct Latch {
+        bool loaded = false;
+        std::uint16_t value = kErasedWord;
+        std::int32_t row = 0; // the row the counter stood in at the load
+    };
+
+    void ClearLatches() { latches_.fill(Latch{}); }
+
+    void Erase(SimCore& core, SimCore::ArmedErase erase) {
+        if (t_.eraseProgramExternal)
+            core.StartExternal(t_.bulkErase, kEndProgramming, EraseName(erase), EraseAction(core, erase));
+        else
+            core.StartInternal(t_.bulkErase, EraseName(erase), EraseAction(core, erase));
+    }
+
+    void Program(SimCore& core, bool programOnly) {
+        const bool external = programOnly || t_.eraseProgramExternal;
+        if (core.latchKind == SimCore::Latch::Data || core.counter >= kConfigBase) {
+            const bool data = core.latchKind == SimCore::Latch::Data;
+            const std::int64_t ms = data ? t_.data : programOnly ? t_.programOnly : t_.eraseProgram;
+            StartWordCycle(core, external, ms, programOnly, kEndProgramming);
+            return;
+        }
+        if (core.program.empty())
+            return;
+        const std::int32_t row = core.ProgramIndex(core.counter) / t_.latches;
+        const std::int32_t base = row * t_.latches;
+        std::array<std::uint16_t, 8> words{};
+        int loaded = 0;
+        for (int k = 0; k < t_.latches; ++k) {
+            const Latch& latch = latches_[static_cast<std::size_t>(k)];
+            words[static_cast<std::size_t>(k)] = latch.loaded ? latch.value : kErasedWord;
+            if (!latch.loaded)
+                continue;
+            ++loaded;
+            if (latch.row != row)
+                core.Violation("latch " + std::to_string(k) + " loaded in row " + At(latch.row * t_.latches) +
+                               " programmed into row " + At(base));
+        }
+        // Erasing a row whose latches were not all loaded wipes the words not reloaded.
+        if (!programOnly && loaded < t_.latches)
+            core.Violation("row " + At(base) + " erased and programmed with " + std::to_string(loaded) + " of " +
+                           std::to_string(t_.latches) + " latches loaded");
+        ClearLatches();
+        const int count = t_.latches;
+        auto complete = [&core, base, words, count, programOnly] {
+            for (int k = 0; k < count; ++k)
+                core.ProgramWord(base + k, words[static_cast<std::size_t>(k)], programOnly);
+        };
+        std::function<void()> spoil;
+        if (!programOnly)
+            spoil = [&core, base, count] {
+                for (int k = 0; k < count; ++k)
+                    core.ProgramWord(base + k, kErasedWord);
+            };
+        std::string name = "programming cycle at " + At(base);
+        const std::int64_t ms = programOnly ? t_.programOnly : t_.eraseProgram;
+        if (external)
+            core.StartExternal(ms, kEndProgramming, std::move(name), std::move(complete), std::move(spoil));
+        else
+            core.StartInternal(ms, std::move(name), std::move(complete), std::move(spoil));
+    }
+
+    RowTimes t_;
+    std::array<Latch, 8> latches_{};
+};
+
+} // namespace
+
+std::unique_ptr<SimFamily> MakeSimFamily(const device::TPicDevice& device) {
+    switch (device.DeviceIDValue & 0x3FE0) {
+    case 0x0560: return std::make_unique<F84Family>();
+    case 0x0F80: // 12F629
+    case 0x0FC0: // 12F675
+    case 0x10C0: // 16F630
+    case 0x10E0: // 16F676
+        return std::make_unique<CalibratedFamily>();
+    case 0x0E00: // 16F876A
+    case 0x0E20: // 16F877A
+    case 0x0E40: // 16F873A
+    case 0x0E60: // 16F874A
+        return std::make_unique<RowFamily>(k87xA);
+    case 0x0720: // 16F87
+    case 0x0760: // 16F88
+        return std::make_unique<RowFamily>(k87_88);
+    case 0x04C0: // 16F818
+    case 0x04E0: // 16F819
+        return std::make_unique<RowFamily>(k81x);
+    default: return std::make_unique<OneWordFamily>();
+    }
+}
+
+} // namespace vandrel::simulator

@@ -1,0 +1,130 @@
+// Every section of the shipped picspecs.ini against the assembler's own
+// device table (`gpasm -s -p <chip>`): program size, user ID range,
+// configuration word addresses and implemented bits, EEPROM range.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "device/pic_device.h"
+
+namespace vandrel::device {
+namespace {
+
+struct AssemblerFacts {
+    long programWords = -1;
+    long idFirst = -1, idLast = -1;
+    long eepromFirst = -1, eepromLast = -1;
+    std::vector<std::pair<long, long>> configWords; // address, mask
+};
+
+std::string Output(const std::string& command) {
+    std::string out;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[4096];
+        std::size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+            out.append(buffer, n);
+        ::pclose(pipe);
+    }
+    return out;
+}
+
+AssemblerFacts Ask(const std::string& chip) {
+    AssemblerFacts f;
+    const std::string text = Output("gpasm -s -p " + chip + " 2>/dev/null");
+    std::smatch m;
+    if (std::regex_search(text, m, std::regex(R"(Program Size\s*:\s*(\d+) words)")))
+        f.programWords = std::stol(m[1]);
+    if (std::regex_search(text, m, std::regex(R"(Idlocs Range\s*:\s*0x([0-9A-Fa-f]+) - 0x([0-9A-Fa-f]+))"))) {
+        f.idFirst = std::stol(m[1], nullptr, 16);
+        f.idLast = std::stol(m[2], nullptr, 16);
+    }
+    if (std::regex_search(text, m, std::regex(R"(EEPROM Range\s*:\s*0x([0-9A-Fa-f]+) - 0x([0-9A-Fa-f]+))"))) {
+        f.eepromFirst = std::stol(m[1], nullptr, 16);
+        f.eepromLast = std::stol(m[2], nullptr, 16);
+    }
+    const std::regex word(R"(Config Word\s*:\s*address = 0x([0-9A-Fa-f]+), mask = 0x([0-9A-Fa-f]+))");
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), word); it != std::sregex_iterator(); ++it)
+        f.configWords.emplace_back(std::stol((*it)[1], nullptr, 16), std::stol((*it)[2], nullptr, 16));
+    return f;
+}
+
+TEST(GpasmSpecs, EverySectionMatchesTheAssemblersDeviceTable) {
+    if (Output("command -v gpasm").empty())
+        GTEST_SKIP() << "gpasm (gputils) is not installed";
+    SetDeviceSpecPathOverride(std::string(VANDREL_SOURCE_DIR) + "/picspecs.ini");
+    std::vector<std::string> names;
+    GetDeviceList(names);
+    ASSERT_EQ(names.size(), 16u);
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        const TPicDevice d = GetDeviceSpec(name);
+        ASSERT_EQ(name.rfind("PIC", 0), 0u);
+        const AssemblerFacts f = Ask("p" + name.substr(3));
+        ASSERT_GT(f.programWords, 0) << "gpasm does not know the chip";
+
+        EXPECT_EQ(d.ProgramMemory.Address, 0);
+        EXPECT_EQ(d.ProgramMemory.Size, f.programWords);
+        EXPECT_EQ(d.UserID.Address, f.idFirst);
+        EXPECT_EQ(d.UserID.Address + d.UserID.Size - 1, f.idLast);
+        EXPECT_EQ(d.DataMemory.Address, f.eepromFirst);
+        EXPECT_EQ(d.DataMemory.Address + d.DataMemory.Size - 1, f.eepromLast);
+
+        ASSERT_FALSE(f.configWords.empty());
+        EXPECT_EQ(d.ConfigurationWord.Address, f.configWords.front().first);
+        EXPECT_EQ(d.ConfigurationWord.Size, static_cast<long>(f.configWords.size()));
+        // The configuration area runs from the user IDs to the last configuration word.
+        EXPECT_EQ(d.ConfigurationMemory.Address, f.idFirst);
+        EXPECT_EQ(d.ConfigurationMemory.Address + d.ConfigurationMemory.Size - 1, f.configWords.back().first);
+        const auto& masks = d.Algorithm.ConfigurationMasks;
+        if (!masks.empty()) {
+            ASSERT_EQ(masks.size(), f.configWords.size());
+            for (std::size_t i = 0; i < masks.size(); ++i)
+                EXPECT_EQ(masks[i], f.configWords[i].second) << i;
+        }
+    }
+    SetDeviceSpecPathOverride("");
+}
+
+std::string FileText(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The committed HEX files of the test programs are what their sources assemble to.
+TEST(GpasmSpecs, TestProgramsAreTheirSourcesAssembled) {
+    if (Output("command -v gpasm").empty())
+        GTEST_SKIP() << "gpasm (gputils) is not installed";
+    namespace fs = std::filesystem;
+    const fs::path committed = fs::path(VANDREL_SOURCE_DIR) / "tests/data/programs";
+    const fs::path scratch = fs::temp_directory_path() / ("vandrel_programs_" + std::to_string(::getpid()));
+    fs::remove_all(scratch);
+    fs::create_directories(scratch);
+    int hexFiles = 0;
+    for (const auto& entry : fs::directory_iterator(committed))
+        if (entry.path().extension() != ".hex")
+            fs::copy_file(entry.path(), scratch / entry.path().filename());
+    Output("bash " + (scratch / "build.sh").string());
+    for (const auto& entry : fs::directory_iterator(committed)) {
+        if (entry.path().extension() != ".hex")
+            continue;
+        ++hexFiles;
+        EXPECT_EQ(FileText(scratch / entry.path().filename()), FileText(entry.path())) << entry.path().filename();
+    }
+    EXPECT_EQ(hexFiles, 12);
+    fs::remove_all(scratch);
+}
+
+} // namespace
+} // namespace vandrel::device

@@ -1,0 +1,80 @@
+// The optional algorithm keys of a device section.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "device/pic_device.h"
+
+namespace vandrel::device {
+namespace {
+
+const char* const kBase = "[Chip]\nProgramMemory.Address=0\nProgramMemory.Size=1024\n"
+                          "ConfigurationWord.Address=0x2007\nConfigurationWord.Size=1\n";
+
+TAlgorithm Read(const std::string& keys) { return GetDeviceSpecFromText(kBase + keys, "Chip").Algorithm; }
+
+TEST(AlgorithmKeys, NoKeysGiveTheOneWordRunAndAnEqualRecord) {
+    const TPicDevice plain = GetDeviceSpecFromText(kBase, "Chip");
+    EXPECT_TRUE(plain.Algorithm.IsOneWord());
+    EXPECT_EQ(plain.Algorithm.Erase.ProgramCommand, 0x09);
+    EXPECT_EQ(plain.Algorithm.Program.Begin, 0x08);
+    EXPECT_FALSE(plain.Algorithm.Program.End);
+    EXPECT_FALSE(plain.Algorithm.Program.Wait);
+    // Keys the reader does not know change nothing either.
+    EXPECT_EQ(GetDeviceSpecFromText(std::string(kBase) + "Erase.Bogus=1\nProgramMemory.Speed=3\n", "Chip"), plain);
+}
+
+TEST(AlgorithmKeys, EveryKeyLandsInItsOwnField) {
+    const TAlgorithm a = Read("Erase.Program=0x1F\nerase.loadconfiguration=1\nErase.Preload=$1\n"
+                             "Erase.Trigger=24\nErase.End=0x17\n"
+                             "ProgramMemory.Begin=0x18\nProgramMemory.End=0x17\nProgramMemory.Wait=2\n"
+                             "ConfigurationMemory.Begin=0x08\nConfigurationMemory.End=0x0A\nConfigurationMemory.Wait=0\n"
+                             "DataMemory.Begin=0x18\nDataMemory.End=0x0E\nDataMemory.Wait=7\n"
+                             "Calibration.OSCCAL=0x3FF\nCalibration.BG=0x3000\nConfigurationWord.Mask=0x01FF\n");
+    EXPECT_EQ(a.Erase.ProgramCommand, 0x1F);
+    EXPECT_TRUE(a.Erase.LoadConfiguration);
+    EXPECT_TRUE(a.Erase.Preload);
+    EXPECT_EQ(a.Erase.Trigger, 0x18);
+    EXPECT_EQ(a.Erase.End, 0x17);
+    EXPECT_EQ(a.Program, (TWriteCycle{0x18, 0x17, 2}));
+    EXPECT_EQ(a.Configuration, (TWriteCycle{0x08, 0x0A, 0}));
+    EXPECT_EQ(a.Data, (TWriteCycle{0x18, 0x0E, 7}));
+    EXPECT_EQ(a.Calibration.Osccal, 0x03FF);
+    EXPECT_EQ(a.Calibration.BandgapMask, 0x3000);
+    EXPECT_EQ(a.ConfigurationMasks, (std::vector<std::uint16_t>{0x01FF}));
+    EXPECT_FALSE(a.IsOneWord());
+}
+
+TEST(AlgorithmKeys, ValuesOutsideTheirListCountAsMissing) {
+    // A wrong code must never reach the chip: a bulk erase as "Begin", say,
+    // would erase the chip at every word.
+    const TAlgorithm a = Read("Erase.Program=0x09 ; chip erase\nErase.Program=0x1F\n"
+                             "Erase.Trigger=0x09\nErase.End=0x08\nErase.Preload=2\nErase.LoadConfiguration=yes\n"
+                             "ProgramMemory.Begin=0x09\nProgramMemory.End=0x18\nProgramMemory.Wait=-5\n"
+                             "DataMemory.Wait=5 ms\nConfigurationMemory.Begin=0x58\n");
+    EXPECT_TRUE(a.IsOneWord()) << "first key counts; its trailing comment makes it no number";
+    EXPECT_EQ(Read("Erase.Program=0x0B\n").Erase.ProgramCommand, 0x09);
+}
+
+TEST(AlgorithmKeys, CalibrationOutsideTheChipIsDropped) {
+    EXPECT_FALSE(Read("Calibration.OSCCAL=0x0400\n").Calibration.Osccal) << "past the program memory";
+    EXPECT_FALSE(Read("Calibration.OSCCAL=-1\n").Calibration.Osccal);
+    EXPECT_EQ(Read("Calibration.OSCCAL=0\n").Calibration.Osccal, 0);
+    EXPECT_EQ(Read("Calibration.BG=0x4000\n").Calibration.BandgapMask, 0);
+    EXPECT_EQ(Read("Calibration.BG=0\n").Calibration.BandgapMask, 0);
+    // Bandgap bits need a configuration word to live in.
+    const auto noWord = GetDeviceSpecFromText("[C]\nProgramMemory.Size=64\nCalibration.BG=0x3000\n", "C");
+    EXPECT_FALSE(noWord.Algorithm.Calibration.Any());
+}
+
+TEST(AlgorithmKeys, MaskListIsAllOrNothing) {
+    EXPECT_EQ(Read("ConfigurationWord.Mask=0x3FFF, 0x0003\n").ConfigurationMasks,
+              (std::vector<std::uint16_t>{0x3FFF, 0x0003}));
+    EXPECT_EQ(Read("ConfigurationWord.Mask=$FFFF,1,2\n").ConfigurationMasks,
+              (std::vector<std::uint16_t>{0xFFFF, 1, 2}));
+    for (const char* bad : {"0x3FFF,", ",1", "0x3FFF,zz", "0x10000", "-1", "", "0x3FFF;1"})
+        EXPECT_TRUE(Read(std::string("ConfigurationWord.Mask=") + bad + "\n").ConfigurationMasks.empty()) << bad;
+}
+
+} // namespace
+} // namespace vandrel::device

@@ -1,0 +1,315 @@
+// The programming run of the devices whose sections carry algorithm keys,
+// against simulated chips of their families.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+
+#include "common/convert.h"
+#include "programmer/sim_rig.h"
+
+namespace vandrel::test {
+namespace {
+
+using programmer::StepBox;
+using Lines = std::vector<std::string>;
+
+const char* const kNewDevices[] = {"PIC12F629",  "PIC12F675",  "PIC16F630",  "PIC16F676",
+                                   "PIC16F873A", "PIC16F874A", "PIC16F876A", "PIC16F877A",
+                                   "PIC16F87",   "PIC16F88",   "PIC16F818",  "PIC16F819"};
+
+// The test program assembled for the device (tests/data/programs).
+std::string ProgramFor(const std::string& device) {
+    std::string chip = device;
+    std::transform(chip.begin(), chip.end(), chip.begin(), [](unsigned char c) { return std::tolower(c); });
+    return VANDREL_SOURCE_DIR "/tests/data/programs/" + chip + ".hex";
+}
+
+// Words left from an earlier program wherever the chip holds erased words,
+// so that only a working erase gives a clean chip (factory words stay).
+void SeedOldProgram(simulator::SimChip& chip, const device::TPicDevice& d) {
+    for (std::int32_t a = 0; a < d.ProgramMemory.Size; ++a)
+        if (chip.ReadWord(a) == 0x3FFF)
+            chip.WriteWord(a, 0x0000);
+    for (std::int32_t a = d.UserID.Address; a < d.UserID.Address + d.UserID.Size; ++a)
+        chip.WriteWord(a, 0x0000);
+    for (std::int32_t a = 0; a < d.DataMemory.Size; ++a)
+        chip.WriteWord(d.DataMemory.Address + a, 0x00);
+}
+
+std::uint16_t MaskAt(const device::TPicDevice& d, std::int32_t address) {
+    if (!device::InRange(address, d.ConfigurationWord) || d.Algorithm.ConfigurationMasks.empty())
+        return 0x3FFF;
+    const auto& masks = d.Algorithm.ConfigurationMasks;
+    return masks[std::min<std::size_t>(static_cast<std::size_t>(address - d.ConfigurationWord.Address),
+                                       masks.size() - 1)];
+}
+
+// Dumps the three areas and compares every word with what the image asks
+// for: its word, the erased value where it has none, the chip's own word at
+// the calibration address, the configuration words in their implemented bits.
+void ExpectDumpMatchesImage(SimRig& rig, std::uint16_t factoryOsccal) {
+    const device::TPicDevice& d = rig.device;
+    for (const device::TMemoryRange area : {d.ProgramMemory, d.ConfigurationMemory, d.DataMemory}) {
+        rig.host.Log.clear();
+        rig.host.DumpAddress = Hex4(area.Address);
+        rig.host.DumpSize = Hex4(area.Size);
+        rig.ops.btnDumpClick();
+        const Lines lines = rig.LogFrom(Hex4(area.Address) + " ");
+        ASSERT_EQ(lines.size(), static_cast<std::size_t>(area.Size)) << Hex4(area.Address);
+        for (std::int32_t i = 0; i < area.Size; ++i) {
+            const std::int32_t a = area.Address + i;
+            const std::string& line = lines[static_cast<std::size_t>(i)];
+            ASSERT_EQ(line.substr(0, 5), Hex4(a) + " ");
+            const auto read = static_cast<std::uint16_t>(std::stoul(line.substr(5), nullptr, 16));
+            const std::int16_t w = rig.image.GetWord(a);
+            if (a == d.Algorithm.Calibration.Osccal) {
+                EXPECT_EQ(read, factoryOsccal) << line;
+            } else if (a == d.DeviceID.Address) {
+                EXPECT_EQ(read, d.DeviceIDValue) << line;
+            } else if (device::InRange(a, d.DataMemory)) {
+                EXPECT_EQ(read, w >= 0 ? w : 0xFF) << line;
+            } else if (w >= 0) {
+                EXPECT_EQ(read & MaskAt(d, a), w & MaskAt(d, a)) << line;
+            } else if (!device::InRange(a, d.ConfigurationWord) && a != 0x2004 && a != 0x2005) {
+                EXPECT_EQ(read, 0x3FFF) << line;
+            }
+        }
+    }
+}
+
+TEST(FamilyRun, EveryNewDeviceTakesItsProgramAndReadsItBack) {
+    for (const char* name : kNewDevices) {
+        SCOPED_TRACE(name);
+        SimRig rig(ShippedDevice(name));
+        ASSERT_GT(rig.device.ProgramMemory.Size, 0);
+        const auto factoryOsccal = static_cast<std::uint16_t>(rig.chip->ReadWord(rig.device.ProgramMemory.Size - 1));
+        SeedOldProgram(*rig.chip, rig.device);
+        rig.host.HexPath = ProgramFor(name);
+        rig.host.TickAllSteps();
+
+        rig.ops.btnGoClick();
+
+        ASSERT_EQ(rig.host.ImageCountRefreshes, 1) << "program file not loaded";
+        ASSERT_GT(rig.image.CountWords(rig.device.ConfigurationWord), 0);
+        ASSERT_GT(rig.image.CountWords(rig.device.DataMemory), 0);
+        EXPECT_EQ(rig.host.Log.back(), "complete.");
+        for (const auto& v : rig.chip->Violations())
+            ADD_FAILURE() << v.What;
+        EXPECT_FALSE(rig.chip->CalibrationLost());
+        EXPECT_EQ(rig.host.LastStatus(), "Process finished.");
+        ExpectDumpMatchesImage(rig, factoryOsccal);
+    }
+}
+
+// The one-word run (the sections with their algorithm keys stripped) must
+// fail on every new family's chip: the simulator tells the algorithms apart.
+TEST(FamilyRun, TheOneWordRunFailsOnEveryNewFamily) {
+    for (const char* name : kNewDevices) {
+        SCOPED_TRACE(name);
+        device::TPicDevice d = ShippedDevice(name);
+        const bool calibrated = d.Algorithm.Calibration.Any();
+        d.Algorithm = {};
+        SimRig rig(d);
+        SeedOldProgram(*rig.chip, rig.device);
+        rig.host.HexPath = ProgramFor(name);
+        rig.host.TickAllSteps();
+        rig.ops.btnGoClick();
+
+        if (calibrated) {
+            EXPECT_TRUE(rig.chip->CalibrationLost());
+        } else {
+            EXPECT_FALSE(rig.chip->Violations().empty());
+            EXPECT_NE(rig.host.Log.back(), "complete.");
+        }
+    }
+}
+
+// All eight steps of a device over a few image words.
+std::unique_ptr<SimRig> RunAllSteps(const char* name, std::initializer_list<std::pair<std::int32_t, std::int16_t>> words) {
+    auto rig = std::make_unique<SimRig>(ShippedDevice(name));
+    for (const auto& [address, word] : words)
+        rig->image.SetWord(address, word);
+    rig->host.TickAllSteps();
+    rig->ops.btnGoClick();
+    EXPECT_EQ(rig->host.Log.back(), "complete.");
+    EXPECT_TRUE(rig->chip->Violations().empty());
+    return rig;
+}
+
+// The commands and waits of every step, for a chip-erase family with the
+// described configuration cycle and for one whose every cycle is ended by
+// End Programming.
+TEST(FamilyRun, EachStepSendsItsFamilysCommands) {
+    using Waits = std::vector<std::int64_t>;
+    const auto f877a = RunAllSteps("PIC16F877A", {{0x0000, 0x2805}, {0x2007, 0x3F72}, {0x2100, 0x11}});
+    EXPECT_EQ(f877a->Commands(), Concat({{"RESET", "00:3FFF", "1F", "RESET", "03:3FFF", "0B", "08"},
+                                         {"RESET", "02:2805", "18", "17", "04"},
+                                         {"RESET", "00:0000"}, Times(7, "06"), {"02:3F72", "08", "04"},
+                                         {"RESET", "03:0000", "03:0011", "08", "05"},
+                                         {"RESET", "04", "RESET", "00:0000"}, Times(7, "06"), {"04", "RESET", "05"}}));
+    EXPECT_EQ(f877a->host.Hooked.Waits, (Waits{100, 15, 100, 15, 100, 2, 100, 10, 100, 10, 100, 100, 100}));
+
+    const auto f88 = RunAllSteps("PIC16F88", {{0x0000, 0x2805}, {0x2007, 0x3F70}, {0x2008, 0x3FFC}, {0x2100, 0x11}});
+    EXPECT_EQ(f88->Commands(),
+              Concat({{"RESET", "00:3FFF", "1F", "RESET", "03:3FFF", "0B", "08", "17"},
+                      {"RESET", "02:2805", "18", "17", "04"},
+                      {"RESET", "00:0000"}, Times(7, "06"), {"02:3F70", "18", "17", "04", "06", "02:3FFC", "18", "17", "04"},
+                      {"RESET", "03:0000", "03:0011", "18", "17", "05"},
+                      {"RESET", "04", "RESET", "00:0000"}, Times(7, "06"), {"04", "06", "04", "RESET", "05"}}));
+    EXPECT_EQ(f88->host.Hooked.Waits, (Waits{100, 15, 100, 15, 100, 2, 100, 2, 2, 100, 8, 100, 100, 100}));
+}
+
+TEST(FamilyRun, CalibrationIsReadBeforeTheEraseAndWrittenBackAfterIt) {
+    SimRig rig(ShippedDevice("PIC12F675"));
+    rig.chip->SetFactoryCalibration(0x3420, 0x2000);
+    SeedOldProgram(*rig.chip, rig.device);
+    ASSERT_TRUE(rig.image.LoadFromFile(ProgramFor("PIC12F675")));
+    ASSERT_EQ(rig.image.GetWord(0x03FF), 0x3480) << "the file's own stand-in";
+    rig.host.TickOnly({StepBox::EraseProgram, StepBox::WriteProgram, StepBox::WriteConfigurationMemory,
+                       StepBox::VerifyProgram, StepBox::VerifyConfigurationMemory});
+
+    rig.ops.btnGoClick();
+
+    EXPECT_EQ(rig.host.Log, (Lines{"<RESET>", "<READ CALIBRATION> OSCCAL 3420 BG 2000", "<RESET>",
+                                   "<BULK ERASE PROGRAM/CONFIG MEMORY>", "<RESET>", "<RESTORE CALIBRATION>",
+                                   "<RESET>", "<LOAD PROGRAM MEMORY>", "<RESET>", "<LOAD CONFIGURATION DATA>",
+                                   "<RESET>", "<VERIFY PROGRAM MEMORY>", "<RESET>",
+                                   "<VERIFY CONFIGURATION MEMORY>", "complete."}));
+    EXPECT_FALSE(rig.chip->CalibrationLost());
+    EXPECT_EQ(rig.chip->ReadWord(0x03FF), 0x3420);
+    // Configuration word: the file's bits, the chip's bandgap, bits 11:9 absent.
+    EXPECT_EQ(rig.chip->ReadWord(0x2007), (rig.image.GetWord(0x2007) & 0x01FF) | 0x2000);
+    const Lines commands = rig.Commands();
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), "02:3480"), 0) << "the file's word at 0x3FF is never sent";
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), "02:3420"), 1);
+    ASSERT_EQ(rig.host.MaxHistory.size(), 4u);
+    EXPECT_EQ(rig.host.MaxHistory[0], rig.image.CountWords(rig.device.ProgramMemory) - 1);
+    EXPECT_EQ(rig.host.MaxHistory[2], rig.host.MaxHistory[0]);
+    ASSERT_TRUE(rig.ops.KeptCalibration());
+    EXPECT_EQ(*rig.ops.KeptCalibration(), (programmer::TKeptCalibration{0x3420, 0x2000}));
+
+    // Without an erase the configuration write takes the bandgap bits from the chip.
+    rig.host.Log.clear();
+    rig.port->ClearCalls();
+    rig.host.TickOnly({StepBox::WriteConfigurationMemory});
+    rig.ops.btnGoClick();
+    EXPECT_EQ(rig.host.Log.back(), "complete.");
+    EXPECT_FALSE(rig.ops.KeptCalibration());
+    EXPECT_FALSE(rig.chip->CalibrationLost());
+    const Lines after = rig.Commands();
+    ASSERT_GE(after.size(), 4u);
+    const std::string merged = Hex4((rig.image.GetWord(0x2007) & 0x0FFF) | 0x2000);
+    EXPECT_EQ(Lines(after.end() - 4, after.end()), (Lines{"04", "02:" + merged, "08", "04"}));
+}
+
+TEST(FamilyRun, StopNeverFallsBetweenTheEraseAndTheRestore) {
+    { // pressed while the calibration is read: nothing erased
+        SimRig rig(ShippedDevice("PIC12F629"));
+        SeedOldProgram(*rig.chip, rig.device);
+        rig.image.SetWord(0, 0x2805);
+        rig.host.TickOnly({StepBox::EraseProgram, StepBox::WriteProgram});
+        rig.host.OnPump = [&](int pump) {
+            if (pump == 500)
+                rig.host.Stop = true;
+        };
+        rig.ops.btnGoClick();
+        EXPECT_EQ(rig.host.Log, (Lines{"<RESET>"}));
+        EXPECT_EQ(rig.chip->ReadWord(0x0010), 0x0000) << "not erased";
+        EXPECT_FALSE(rig.chip->CalibrationLost());
+        EXPECT_EQ(rig.host.LastStatus(), "Terminated by user.");
+    }
+    { // pressed while the calibration is written back: the restore runs to its end
+        SimRig rig(ShippedDevice("PIC12F629"));
+        rig.image.SetWord(0, 0x2805);
+        rig.host.TickOnly({StepBox::EraseProgram, StepBox::WriteProgram});
+        rig.host.OnPump = [&](int pump) {
+            if (pump == 1023 + 500) // the read's increments, then half of the restore's
+                rig.host.Stop = true;
+        };
+        rig.ops.btnGoClick();
+        EXPECT_EQ(rig.LogFrom("<RESTORE"), (Lines{"<RESTORE CALIBRATION>"}));
+        EXPECT_FALSE(rig.chip->CalibrationLost());
+        EXPECT_EQ(rig.chip->ReadWord(0), 0x3FFF) << "erased, and the run ended before the write";
+        EXPECT_EQ(rig.host.LastStatus(), "Terminated by user.");
+    }
+}
+
+TEST(FamilyRun, ADeviceChosenWhileTheCalibrationIsReadDoesNotLoseIt) {
+    SimRig rig(ShippedDevice("PIC12F629"));
+    rig.image.SetWord(0, 0x2805);
+    rig.host.TickOnly({StepBox::EraseProgram, StepBox::WriteProgram});
+    rig.host.OnPump = [&](int pump) {
+        if (pump == 100) // the window's device list changes while the read walks to 0x3FF
+            rig.device = Pic16F628A();
+    };
+    rig.ops.btnGoClick();
+    EXPECT_EQ(rig.LogFrom("<READ"), (Lines{"<READ CALIBRATION> OSCCAL 3454 BG 1000", "<RESET>",
+                                           "<BULK ERASE PROGRAM/CONFIG MEMORY>", "<RESET>", "<RESTORE CALIBRATION>",
+                                           "<RESET>", "<LOAD PROGRAM MEMORY>", "complete."}));
+    EXPECT_FALSE(rig.chip->CalibrationLost());
+}
+
+// Reads the chip's answers through, but turns the data bit of one status
+// query around: a word read twice comes back different once.
+class FlakyLine : public serial::LinePeer {
+public:
+    FlakyLine(std::shared_ptr<simulator::SimChip> chip, int flipAt) : chip_(std::move(chip)), flipAt_(flipAt) {}
+    void OnEscape(std::uint32_t function) override { chip_->OnEscape(function); }
+    void OnBreak(bool on) override { chip_->OnBreak(on); }
+    std::uint32_t ModemStatus() override {
+        const std::uint32_t status = chip_->ModemStatus();
+        return ++queries_ == flipAt_ ? status ^ serial::win::MS_CTS_ON : status;
+    }
+
+private:
+    std::shared_ptr<simulator::SimChip> chip_;
+    int flipAt_;
+    int queries_ = 0;
+};
+
+TEST(FamilyRun, ACalibrationThatReadsDifferentlyTwiceIsNotErased) {
+    SimRig rig(ShippedDevice("PIC16F676"));
+    SeedOldProgram(*rig.chip, rig.device);
+    rig.port->SetPeer(std::make_shared<FlakyLine>(rig.chip, 16 + 3)); // bit 1 of the second OSCCAL read
+    rig.image.SetWord(0, 0x2805);
+    rig.host.TickOnly({StepBox::EraseProgram, StepBox::EraseDataMemory, StepBox::WriteProgram});
+
+    rig.ops.btnGoClick();
+
+    EXPECT_EQ(rig.host.Log, (Lines{"<RESET>", "<READ CALIBRATION> OSCCAL 3454 BG 1000",
+                                   "Read Error at [03FF]: 3454 -> 3456 NG", "<RESET>", "<BULK ERASE DATA MEMORY>",
+                                   "<RESET>", "<LOAD PROGRAM MEMORY>", "Write Error at [0000]: 2805 -> 0000 NG",
+                                   "2 errors."}));
+    EXPECT_FALSE(rig.chip->CalibrationLost());
+    EXPECT_FALSE(rig.ops.KeptCalibration());
+}
+
+TEST(FamilyRun, SixteenF84AEraseClearsWhatTheImageDoesNotWrite) {
+    for (const bool withKeys : {true, false}) {
+        SCOPED_TRACE(withKeys ? "section as shipped" : "one-word erase");
+        device::TPicDevice d = ShippedDevice("PIC16F84A");
+        if (!withKeys)
+            d.Algorithm = {};
+        SimRig rig(d);
+        SeedOldProgram(*rig.chip, rig.device);
+        rig.chip->WriteWord(0x2007, 0x0001);
+        rig.image.SetWord(0x0000, 0x2805);
+        rig.image.SetWord(0x2100, 0x42);
+        rig.host.TickOnly({StepBox::EraseProgram, StepBox::EraseDataMemory, StepBox::WriteProgram,
+                           StepBox::WriteDataMemory});
+        rig.ops.btnGoClick();
+        EXPECT_EQ(rig.host.Log.back(), "complete.");
+        EXPECT_EQ(rig.chip->ReadWord(0x0000), 0x2805);
+        EXPECT_EQ(rig.chip->ReadWord(0x2100), 0x42);
+        const std::uint16_t old = withKeys ? 0x3FFF : 0x0000;
+        EXPECT_EQ(rig.chip->ReadWord(0x0001), old);
+        EXPECT_EQ(rig.chip->ReadWord(0x03FF), old);
+        EXPECT_EQ(rig.chip->ReadWord(0x2101), withKeys ? 0xFF : 0x00);
+        EXPECT_EQ(rig.chip->ReadWord(0x2007), 0x0001) << "an erase from program space keeps the configuration";
+        EXPECT_TRUE(rig.chip->Violations().empty());
+    }
+}
+
+} // namespace
+} // namespace vandrel::test

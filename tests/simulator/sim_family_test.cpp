@@ -1,0 +1,363 @@
+// The simulated chip as each family's silicon: driven through the link on
+// virtual time, command by command.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "programmer/farm_link.h"
+#include "simulator/sim_programmer.h"
+#include "support/modem_lines_fake.h"
+#include "support/test_devices.h"
+
+namespace vandrel::simulator {
+namespace {
+
+using namespace vandrel::programmer;
+constexpr int kEndProgrammingShort = 0x0A;
+
+// Shapes with the real device IDs; the waits of the record do not matter to
+// these families (they keep their own times).
+device::TPicDevice F84A() { return test::MidrangeDevice({"F84A", 1024, 64, 0x0560, 10, 10, 10}); }
+device::TPicDevice F675() { return test::MidrangeDevice({"F675", 1024, 128, 0x0FC0, 99, 99, 99}); }
+device::TPicDevice F877A() { return test::MidrangeDevice({"F877A", 8192, 256, 0x0E20, 99, 99, 99}); }
+device::TPicDevice F88() {
+    auto d = test::MidrangeDevice({"F88", 4096, 256, 0x0760, 99, 99, 99});
+    d.ConfigurationMemory.Size = 9;
+    d.ConfigurationWord.Size = 2;
+    return d;
+}
+device::TPicDevice F819() { return test::MidrangeDevice({"F819", 2048, 256, 0x04E0, 99, 99, 99}); }
+
+class Chip {
+public:
+    explicit Chip(const device::TPicDevice& d) : chip(std::make_shared<SimChip>(d, clock)), lines(chip), link(lines, clock) {
+        link.FarmReset();
+    }
+    void Send(int command, std::int16_t data = -1) { link.FarmWrite(command, data); }
+    std::uint16_t Read(int command = kReadDataFromProgramMemory) { return link.FarmRead(command); }
+    void Increment(int times) {
+        for (int i = 0; i < times; ++i)
+            Send(kIncrementAddress);
+    }
+    void Wait(std::int64_t ms) { clock.WaitMs(ms); }
+    std::size_t Violations() const { return chip->Violations().size(); }
+    std::string LastViolation() const { return chip->Violations().empty() ? "" : chip->Violations().back().What; }
+
+    VirtualClock clock;
+    std::shared_ptr<SimChip> chip;
+    test::PeerModemLines lines;
+    TFarmLink link;
+};
+
+TEST(SimFamilies, EveryShippedDeviceAnswersItsIdAsItsSilicon) {
+    device::SetDeviceSpecPathOverride(VANDREL_SOURCE_DIR "/picspecs.ini");
+    std::vector<std::string> names;
+    device::GetDeviceList(names);
+    const std::map<std::string, std::string> family = {
+        {"PIC16F84A", "16F84A"},       {"PIC16F627A", "one-word"},    {"PIC16F628A", "one-word"},
+        {"PIC16F648A", "one-word"},    {"PIC12F629", "12F629"},       {"PIC12F675", "12F629"},
+        {"PIC16F630", "12F629"},       {"PIC16F676", "12F629"},       {"PIC16F873A", "16F87xA"},
+        {"PIC16F874A", "16F87xA"},     {"PIC16F876A", "16F87xA"},     {"PIC16F877A", "16F87xA"},
+        {"PIC16F87", "16F87/88"},      {"PIC16F88", "16F87/88"},      {"PIC16F818", "16F818/819"},
+        {"PIC16F819", "16F818/819"}};
+    ASSERT_EQ(names.size(), family.size());
+    for (const auto& name : names) {
+        device::TPicDevice d = device::GetDeviceSpec(name);
+        d.Algorithm = {}; // the chip must not need them
+        Chip c(d);
+        c.Send(kLoadConfiguration, 0);
+        c.Increment(6);
+        EXPECT_EQ(c.Read(), d.DeviceIDValue) << name;
+        EXPECT_EQ(c.chip->FamilyName(), family.at(name)) << name;
+    }
+    device::SetDeviceSpecPathOverride("");
+}
+
+TEST(SimFamilies, SixteenF84ABulkEraseWaitsForBeginProgramming) {
+    Chip c(F84A());
+    c.chip->WriteWord(0x0005, 0x0000);
+    c.chip->WriteWord(0x2000, 0x0000);
+    c.chip->WriteWord(0x2110, 0x00);
+
+    c.Send(kBulkEraseProgramMemory); // alone: nothing happens, however long
+    c.Wait(50);
+    c.Send(kBulkEraseDataMemory);
+    c.Wait(50);
+    c.link.FarmReset();
+    EXPECT_EQ(c.chip->ReadWord(0x0005), 0x0000);
+    EXPECT_EQ(c.chip->ReadWord(0x2110), 0x00);
+
+    c.Send(kBulkEraseProgramMemory); // anything in between disarms it: 0x08 then writes the latch
+    c.Send(kIncrementAddress);
+    c.Send(kLoadDataForProgramMemory, 0x0ABC);
+    c.Send(kBeginEraseProgrammingCycle);
+    c.Wait(10);
+    EXPECT_EQ(c.Read(), 0x0ABC);
+    EXPECT_EQ(c.chip->ReadWord(0x0005), 0x0000);
+
+    c.Send(kLoadDataForProgramMemory, 0x3FFF);
+    c.Send(kBulkEraseProgramMemory);
+    c.Send(kBeginEraseProgrammingCycle);
+    c.Wait(10);
+    c.Send(kLoadDataForDataMemory, 0x3FFF);
+    c.Send(kBulkEraseDataMemory);
+    c.Send(kBeginProgrammingOnly); // either Begin Programming triggers it
+    c.Wait(10);
+    c.link.FarmReset();
+    EXPECT_EQ(c.chip->ReadWord(0x0005), 0x3FFF);
+    EXPECT_EQ(c.chip->ReadWord(0x0001), 0x3FFF);
+    EXPECT_EQ(c.chip->ReadWord(0x2110), 0xFF);
+    EXPECT_EQ(c.chip->ReadWord(0x2000), 0x0000) << "from program space the configuration stays";
+
+    c.Send(kLoadConfiguration, 0x3FFF);
+    c.Send(kBulkEraseProgramMemory);
+    c.Send(kBeginEraseProgrammingCycle);
+    c.Send(kIncrementAddress); // too early
+    EXPECT_EQ(c.Violations(), 1u);
+    EXPECT_EQ(c.chip->ReadWord(0x2000), 0x0000) << "an erase cut short leaves the memory";
+    c.Send(kBulkEraseProgramMemory);
+    c.Send(kBeginEraseProgrammingCycle);
+    c.Wait(10);
+    c.link.FarmReset();
+    EXPECT_EQ(c.chip->ReadWord(0x2000), 0x3FFF);
+    EXPECT_EQ(c.chip->ReadWord(0x2006), 0x0560);
+    EXPECT_EQ(c.chip->RequiredMs(), 4 * 10 + 10);
+}
+
+TEST(SimFamilies, CalibratedChipLosesItsFactoryWordsToABulkErase) {
+    Chip c(F675());
+    EXPECT_EQ(c.chip->ReadWord(0x03FF), 0x3454);
+    EXPECT_EQ(c.chip->ReadWord(0x2007), 0x11FF) << "bandgap 01, bits 11:9 absent";
+    EXPECT_FALSE(c.chip->CalibrationLost());
+    c.chip->SetFactoryCalibration(0x3480, 0x3000);
+    EXPECT_EQ(c.chip->ReadWord(0x03FF), 0x3480);
+    EXPECT_EQ(c.chip->ReadWord(0x2007), 0x31FF);
+    EXPECT_FALSE(c.chip->CalibrationLost());
+    c.chip->SetFactoryCalibration(0x3454, 0x1000);
+    c.chip->WriteWord(0x2000, 0x0001);
+
+    c.Send(kBulkEraseProgramMemory); // from program space, self-timed
+    c.Wait(6);
+    c.link.FarmReset();
+    EXPECT_EQ(c.chip->ReadWord(0x03FF), 0x3FFF);
+    EXPECT_EQ(c.chip->ReadWord(0x2007), 0x31FF);
+    EXPECT_EQ(c.chip->ReadWord(0x2000), 0x0001) << "user IDs only go from configuration space";
+    EXPECT_TRUE(c.chip->CalibrationLost());
+
+    // Written back: Begin Programming programs only, so this works on erased words alone.
+    c.Increment(0x3FF);
+    c.Send(kLoadDataForProgramMemory, 0x3454);
+    c.Send(kBeginEraseProgrammingCycle);
+    c.Wait(3);
+    c.Send(kLoadConfiguration, 0);
+    c.Increment(7);
+    c.Send(kLoadDataForProgramMemory, 0x1FFF);
+    c.Send(kBeginEraseProgrammingCycle);
+    c.Wait(3);
+    EXPECT_EQ(c.Read(), 0x11FF);
+    EXPECT_FALSE(c.chip->CalibrationLost());
+    c.Send(kLoadDataForProgramMemory, 0x3FFF); // cannot set a bit back
+    c.Send(kBeginEraseProgrammingCycle);
+    c.Wait(3);
+    EXPECT_EQ(c.Read(), 0x11FF);
+
+    // Begin Programming Only: ended by 0x0A; it cannot touch the configuration word.
+    c.Send(kBeginProgrammingOnly);
+    c.Wait(2);
+    c.Send(kEndProgrammingShort);
+    c.link.FarmReset();
+    c.Send(kLoadDataForProgramMemory, 0x0123);
+    c.Send(kBeginProgrammingOnly);
+    c.Wait(2);
+    EXPECT_EQ(c.Read(), 0x3FFF) << "not ended: nothing programmed";
+    EXPECT_EQ(c.Violations(), 1u);
+    c.Send(kLoadDataForProgramMemory, 0x0123);
+    c.Send(kBeginProgrammingOnly);
+    c.Wait(2);
+    c.Send(kEndProgrammingShort);
+    EXPECT_EQ(c.Read(), 0x0123);
+
+    c.Send(kLoadConfiguration, 0x3FFF); // from configuration space the IDs go too
+    c.Send(kBulkEraseProgramMemory);
+    c.Wait(6);
+    c.link.FarmReset();
+    EXPECT_EQ(c.chip->ReadWord(0x2000), 0x3FFF);
+    EXPECT_EQ(c.chip->ReadWord(0x2006), 0x0FC0);
+    c.chip->EraseAll();
+    EXPECT_FALSE(c.chip->CalibrationLost()) << "as from the factory";
+    EXPECT_EQ(c.Violations(), 1u);
+}
+
+TEST(SimFamilies, RowLatchesOfThe87xA) {
+    Chip c(F877A());
+    for (std::int32_t a = 0; a < 16; ++a)
+        c.chip->WriteWord(a, 0x0000);
+
+    // A word at a time with 0x08: each cycle erases the row and writes its
+    // one loaded latch, so the words before it in the row are lost.
+    c.Send(kLoadDataForProgramMemory, 0x1111);
+    c.Send(kBeginEraseProgrammingCycle);
+    c.Wait(10);
+    c.Increment(1);
+    c.Send(kLoadDataForProgramMemory, 0x2222);
+    c.Send(kBeginEraseProgrammingCycle);
+    c.Wait(10);
+    c.link.FarmReset();
+    EXPECT_EQ(c.chip->ReadWord(0), 0x3FFF);
+    EXPECT_EQ(c.chip->ReadWord(1), 0x2222);
+    EXPECT_EQ(c.chip->ReadWord(7), 0x3FFF);
+    EXPECT_EQ(c.chip->ReadWord(8), 0x0000) << "the next row is not touched";
+    EXPECT_EQ(c.Violations(), 2u);
+    EXPECT_NE(c.LastViolation().find("1 of 8 latches"), std::string::npos) << c.LastViolation();
+
+    // A whole row, then one 0x08.
+    c.Increment(8);
+    for (int k = 0; k < 8; ++k) {
+        c.Send(kLoadDataForProgramMemory, static_cast<std::int16_t>(0x0100 + k));
+        if (k < 7)
+            c.Increment(1);
+    }
+    c.Send(kBeginEraseProgrammingCycle);
+    c.Wait(10);
+    c.link.FarmReset();
+    for (std::int32_t k = 0; k < 8; ++k)
+        EXPECT_EQ(c.chip->ReadWord(8 + k), 0x0100 + k);
+    EXPECT_EQ(c.Violations(), 2u);
+
+    // A word at a time with 0x18 ... 0x17 programs only that word's bits.
+    c.Send(kLoadDataForProgramMemory, 0x0F0F);
+    c.Send(kBeginProgrammingOnly);
+    c.Wait(1);
+    c.Send(kEndProgramming);
+    EXPECT_EQ(c.Read(), 0x0F0F & 0x3FFF);
+    EXPECT_EQ(c.chip->ReadWord(1), 0x2222);
+    c.Increment(2);
+    c.Send(kLoadDataForProgramMemory, 0x3000);
+    c.Send(kBeginProgrammingOnly);
+    c.Wait(1);
+    c.Send(kEndProgramming);
+    EXPECT_EQ(c.Read(), 0x3000 & 0x3FFF) << "an erased word takes it";
+    c.Send(kLoadDataForProgramMemory, 0x3FFF);
+    c.Send(kBeginProgrammingOnly);
+    c.Wait(1);
+    c.Send(kEndProgramming);
+    EXPECT_EQ(c.Read(), 0x3000) << "bits are never set";
+    EXPECT_EQ(c.Violations(), 2u);
+
+    // Latches loaded in one row, programmed in the next: wrong words, recorded.
+    c.Increment(6); // counter 8, row 1
+    c.Send(kLoadDataForProgramMemory, 0x0000);
+    c.Increment(8); // row 2
+    c.Send(kBeginProgrammingOnly);
+    c.Wait(1);
+    c.Send(kEndProgramming);
+    EXPECT_EQ(c.chip->ReadWord(8), 0x0100);
+    EXPECT_EQ(c.chip->ReadWord(16), 0x0000);
+    EXPECT_NE(c.LastViolation().find("loaded in row 0008 programmed into row 0010"), std::string::npos)
+        << c.LastViolation();
+}
+
+TEST(SimFamilies, ChipEraseAndTriggeredBulkErases) {
+    for (const auto& d : {F877A(), F88(), F819()}) {
+        SCOPED_TRACE(d.Name);
+        Chip c(d);
+        const bool endsWith17 = d.Name != "F877A";
+        const std::int64_t bulk = d.Name == "F819" ? 2 : 10;
+        auto fill = [&] {
+            c.chip->WriteWord(0x0003, 0x0000);
+            c.chip->WriteWord(0x2001, 0x0000);
+            c.chip->WriteWord(0x2007, 0x0000);
+            c.chip->WriteWord(0x2105, 0x00);
+        };
+        fill();
+        c.Send(kChipErase); // from program space: everything but the user IDs
+        c.Wait(10);
+        c.link.FarmReset();
+        EXPECT_EQ(c.chip->ReadWord(0x0003), 0x3FFF);
+        EXPECT_EQ(c.chip->ReadWord(0x2007), 0x3FFF);
+        EXPECT_EQ(c.chip->ReadWord(0x2105), 0xFF);
+        EXPECT_EQ(c.chip->ReadWord(0x2001), 0x0000);
+        c.Send(kLoadConfiguration, 0x3FFF);
+        c.Send(kChipErase);
+        c.Wait(10);
+        c.link.FarmReset();
+        EXPECT_EQ(c.chip->ReadWord(0x2001), 0x3FFF);
+        EXPECT_EQ(c.chip->ReadWord(0x2006), d.DeviceIDValue);
+
+        fill();
+        c.Send(kBulkEraseDataMemory); // alone: nothing
+        c.Wait(20);
+        c.Send(kIncrementAddress);
+        EXPECT_EQ(c.chip->ReadWord(0x2105), 0x00);
+        c.Send(kLoadDataForDataMemory, 0x3FFF);
+        c.Send(kBulkEraseDataMemory);
+        c.Send(kBeginEraseProgrammingCycle);
+        c.Wait(bulk);
+        if (endsWith17)
+            c.Send(kEndProgramming);
+        c.link.FarmReset();
+        EXPECT_EQ(c.chip->ReadWord(0x2105), 0xFF);
+        EXPECT_EQ(c.chip->ReadWord(0x0003), 0x0000) << "data only";
+        EXPECT_TRUE(c.chip->Violations().empty()) << c.LastViolation();
+    }
+}
+
+TEST(SimFamilies, ExternallyTimedCyclesNeedTheirEndAndTheirTime) {
+    for (const auto& d : {F88(), F819()}) {
+        SCOPED_TRACE(d.Name);
+        Chip c(d);
+        // The one-word cycle: 0x08, wait, read. Never ended: nothing programmed.
+        c.Send(kLoadDataForProgramMemory, 0x1234);
+        c.Send(kBeginEraseProgrammingCycle);
+        c.Wait(10);
+        EXPECT_EQ(c.Read(), 0x3FFF);
+        EXPECT_NE(c.LastViolation().find("never ended"), std::string::npos) << c.LastViolation();
+        const std::size_t before = c.Violations();
+
+        // Ended too early: recorded, and the word is not programmed.
+        c.Send(kLoadDataForProgramMemory, 0x1234);
+        c.Send(kBeginProgrammingOnly);
+        c.Send(kEndProgramming);
+        EXPECT_EQ(c.Read(), 0x3FFF);
+        EXPECT_EQ(c.Violations(), before + 1);
+
+        // Given its time and its end: programmed, in every area.
+        c.Send(kLoadDataForProgramMemory, 0x1234);
+        c.Send(kBeginProgrammingOnly);
+        c.Wait(1);
+        c.Send(kEndProgramming);
+        EXPECT_EQ(c.Read(), 0x1234);
+        c.Send(kLoadConfiguration, 0);
+        c.Increment(d.ConfigurationMemory.Size - 1); // the last configuration word
+        c.Send(kLoadDataForProgramMemory, 0x0003);
+        c.Send(kBeginProgrammingOnly);
+        c.Wait(1);
+        c.Send(kEndProgramming);
+        EXPECT_EQ(c.Read(), 0x0003);
+        c.link.FarmReset();
+        c.Send(kLoadDataForDataMemory, 0x5A);
+        c.Send(kBeginProgrammingOnly);
+        c.Wait(1);
+        c.Send(kEndProgramming);
+        EXPECT_EQ(c.Read(kReadDataFromDataMemory), 0x5A);
+        EXPECT_EQ(c.Violations(), before + 1);
+        EXPECT_EQ(c.chip->ReadWord(0x2000 + d.ConfigurationMemory.Size - 1), 0x0003);
+    }
+}
+
+TEST(SimFamilies, OneWordChipsIgnoreTheNewerCommands) {
+    Chip c(test::MidrangeDevice({"F628A", 2048, 128, 0x1060, 8, 8, 10}));
+    c.chip->WriteWord(0, 0x0000);
+    c.chip->WriteWord(0x2100, 0x00);
+    for (int command : {kChipErase, kBeginProgrammingOnly, kEndProgramming, kEndProgrammingShort})
+        c.Send(command);
+    c.Wait(50);
+    c.link.FarmReset();
+    EXPECT_EQ(c.chip->ReadWord(0), 0x0000);
+    EXPECT_EQ(c.chip->ReadWord(0x2100), 0x00);
+    EXPECT_TRUE(c.chip->Violations().empty());
+    EXPECT_EQ(c.chip->RequiredMs(), 0);
+}
+
+} // namespace
+} // namespace vandrel::simulator
