@@ -55,7 +55,7 @@ struct TAlgorithm {
     // past the end of the list takes the last mask. Empty: all 16 bits count.
     std::vector<std::uint16_t> ConfigurationMasks;
 
-    // True when the section has no algorithm key: the described run.
+    // True when the section has no algorithm key: the one-word run.
     bool IsOneWord() const { return *this == TAlgorithm{}; }
     friend bool operator==(const TAlgorithm&, const TAlgorithm&) = default;
 };

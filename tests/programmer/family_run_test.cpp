@@ -138,7 +138,7 @@ std::unique_ptr<SimRig> RunAllSteps(const char* name, std::initializer_list<std:
 }
 
 // The commands and waits of every step, for a chip-erase family with the
-// described configuration cycle and for one whose every cycle is ended by
+// one-word configuration cycle and for one whose every cycle is ended by
 // End Programming.
 TEST(FamilyRun, EachStepSendsItsFamilysCommands) {
     using Waits = std::vector<std::int64_t>;

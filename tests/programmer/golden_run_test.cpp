@@ -2,7 +2,7 @@
 // a digest recorded from the run as first built: every line call (split at
 // each reset), every wait, every log line, status text and progress maximum.
 //
-// Regenerate (only when a change of the described run is intended):
+// Regenerate (only when a change of the one-word run is intended):
 //   VANDREL_WRITE_GOLDEN=tests/data/golden_runs.txt
 //   build/dev/tests/programmer_tests --gtest_filter='GoldenRun.*'
 #include <gtest/gtest.h>
