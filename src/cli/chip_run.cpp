@@ -49,8 +49,9 @@ device::TPicDevice ProbeDevice(const device::TPicDevice* device) {
 
 ChipCheck ReadDeviceId(ChipSession& session, CliContext& ctx, const device::TPicDevice& probe,
                        const DeviceFile& file) {
+    // The whole configuration area: a few more frames to time than the ID alone.
     const std::int32_t address = probe.DeviceID.Address;
-    const OperationRequest request = DumpRequest(address, 1);
+    const OperationRequest request = DumpRequest(probe.ConfigurationMemory.Address, probe.ConfigurationMemory.Size);
     image::THexFile noImage;
     const OperationPlan plan = PlanOperation(probe, noImage, request);
 
@@ -76,7 +77,7 @@ ChipCheck ReadDeviceId(ChipSession& session, CliContext& ctx, const device::TPic
     ChipCheck check;
     check.identity = programmer::IdentifyChip(static_cast<std::uint16_t>(*id), file.Devices());
     if (host.Span.started && host.Span.ended)
-        check.usPerCall = programmer::MeasureUsPerCall(host.Span.ElapsedUs(), host.Span.WaitedUs(), plan.span.Calls());
+        check.pace = programmer::MeasurePace(host.Span.Times(), plan.span.Calls());
     return check;
 }
 
@@ -123,16 +124,17 @@ void AcceptChip(const ChipCheck& check, const device::TPicDevice& device, const 
 
 RunReport RunOnConsole(ChipSession& session, CliContext& ctx, Console& console, image::THexFile& image,
                        const device::TPicDevice& device, const OperationRequest& request,
-                       const OperationPlan& plan, std::optional<double> usPerCall, const RunDisplay& display) {
+                       const OperationPlan& plan, std::optional<programmer::Pace> pace, const RunDisplay& display) {
     std::optional<programmer::RunEstimate> estimate;
-    if (usPerCall) {
-        estimate = programmer::RunEstimate{*usPerCall, plan.span.Calls(), plan.span.WaitedUs()};
+    if (pace) {
+        const programmer::MeasuredTimes planned = plan.span.Times();
+        estimate = programmer::RunEstimate{*pace, plan.span.Calls(), planned.askedUs, planned.waits};
         console.Note(programmer::DescribeEstimate(*estimate));
     }
 
     ProgressTracker progress(console.Progress(), ctx.clock);
-    if (usPerCall)
-        progress.SetPlan(plan.points, plan.end, *usPerCall);
+    if (pace)
+        progress.SetPlan(plan.points, plan.end, *pace);
     if (!display.countLabel.empty())
         progress.CountWords(display.countLabel, display.countTotal);
 
@@ -159,7 +161,7 @@ RunReport RunOnConsole(ChipSession& session, CliContext& ctx, Console& console, 
     }
     console.Note(host.LastStatus);
     if (host.Span.started && host.Span.ended) {
-        std::string took = "The run took " + Seconds(host.Span.ElapsedUs());
+        std::string took = "The run took " + Seconds(host.Span.Times().elapsedUs);
         if (estimate)
             took += " (estimated " + Seconds(estimate->TotalUs()) + ")";
         console.Note(took + ".");

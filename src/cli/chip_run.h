@@ -13,6 +13,7 @@
 #include "cli/inputs.h"
 #include "cli/operation.h"
 #include "programmer/device_id.h"
+#include "programmer/run_estimate.h"
 
 namespace vandrel::cli {
 
@@ -21,7 +22,7 @@ const std::atomic<bool>* InterruptSource(const CliContext& ctx);
 
 struct ChipCheck {
     programmer::ChipIdentity identity;
-    std::optional<double> usPerCall; // this adapter's time per line call
+    std::optional<programmer::Pace> pace; // this adapter's and machine's, measured on the way
 };
 
 // The record the ID is read with: the device's own when its device ID lies
@@ -29,8 +30,9 @@ struct ChipCheck {
 // 2000-2007, device ID 2006).
 device::TPicDevice ProbeDevice(const device::TPicDevice* device);
 
-// Reads the device ID with the window's dump and times it. Throws CliFailure
-// when the port does not open, or Interruption() on Ctrl-C.
+// Reads the device ID with the window's dump of the configuration area and
+// times it. Throws CliFailure when the port does not open, or Interruption()
+// on Ctrl-C.
 ChipCheck ReadDeviceId(ChipSession& session, CliContext& ctx, const device::TPicDevice& probe,
                        const DeviceFile& file);
 
@@ -59,6 +61,6 @@ struct RunReport {
 // progress line and log, then prints how it ended and how long it took.
 RunReport RunOnConsole(ChipSession& session, CliContext& ctx, Console& console, image::THexFile& image,
                        const device::TPicDevice& device, const OperationRequest& request,
-                       const OperationPlan& plan, std::optional<double> usPerCall, const RunDisplay& display);
+                       const OperationPlan& plan, std::optional<programmer::Pace> pace, const RunDisplay& display);
 
 } // namespace vandrel::cli

@@ -5,28 +5,26 @@
 
 namespace vandrel::cli {
 
-namespace {
-
-bool IsClosingStatus(const std::string& text) {
-    return text == "Process finished." || text == "Terminated by user.";
+void WaitMeter::Measure(std::int64_t askedUs, const std::function<void()>& wait) {
+    if (askedUs <= 0)
+        return;
+    const std::int64_t start = base_.NowUs();
+    wait();
+    spentUs_ += base_.NowUs() - start;
+    askedUs_ += askedUs;
+    ++waits_;
 }
 
-} // namespace
-
 void WaitMeter::WaitMs(std::int64_t ms) {
-    const std::int64_t start = base_.NowUs();
-    base_.WaitMs(ms);
-    spentUs_ += base_.NowUs() - start;
+    Measure(ms * 1000, [&] { base_.WaitMs(ms); });
 }
 
 void WaitMeter::WaitUs(std::int64_t us) {
-    const std::int64_t start = base_.NowUs();
-    base_.WaitUs(us);
-    spentUs_ += base_.NowUs() - start;
+    Measure(us, [&] { base_.WaitUs(us); });
 }
 
 RunPoint ConsoleHost::Here() const {
-    return {CallCounter ? CallCounter() : 0, meter_.SpentUs(), meter_.NowUs()};
+    return {CallCounter ? CallCounter() : 0, meter_.SpentUs(), meter_.AskedUs(), meter_.Waits(), meter_.NowUs()};
 }
 
 RunOutcome ConsoleHost::Outcome(bool wantsSummary) const {
@@ -98,6 +96,10 @@ std::string ConsoleHost::ButtonCaption(OperationButton button) const {
     if (it != captions_.end())
         return it->second;
     return button == OperationButton::Go ? "&Download" : "D&ump";
+}
+
+bool IsClosingStatus(const std::string& text) {
+    return text == "Process finished." || text == "Terminated by user.";
 }
 
 bool ParseWordLine(const std::string& line, std::int32_t& address, std::int32_t& value) {

@@ -14,6 +14,7 @@
 #include "cli/exit_status.h"
 #include "common/clock.h"
 #include "programmer/operation_host.h"
+#include "programmer/run_estimate.h"
 
 namespace vandrel::cli {
 
@@ -29,16 +30,22 @@ public:
     void WaitMs(std::int64_t ms) override;
     void WaitUs(std::int64_t us) override;
     std::int64_t SpentUs() const { return spentUs_.load(); }
+    std::int64_t AskedUs() const { return askedUs_.load(); }
+    std::int64_t Waits() const { return waits_.load(); }
 
 private:
+    void Measure(std::int64_t askedUs, const std::function<void()>& wait);
+
     Clock& base_;
-    std::atomic<std::int64_t> spentUs_{0};
+    std::atomic<std::int64_t> spentUs_{0}, askedUs_{0}, waits_{0};
 };
 
-// Line calls made and time spent waiting, at some point of a run.
+// Line calls made and waits done, at some point of a run.
 struct RunPoint {
     std::uint64_t calls = 0;
-    std::int64_t waitUs = 0;
+    std::int64_t waitUs = 0;  // spent waiting
+    std::int64_t askedUs = 0; // asked for
+    std::int64_t waits = 0;
     std::int64_t atUs = 0; // the clock
 };
 
@@ -46,9 +53,11 @@ struct RunPoint {
 struct OperationSpan {
     bool started = false, ended = false;
     RunPoint start, end;
-    std::int64_t ElapsedUs() const { return end.atUs - start.atUs; }
-    std::int64_t WaitedUs() const { return end.waitUs - start.waitUs; }
     std::uint64_t Calls() const { return end.calls - start.calls; }
+    programmer::MeasuredTimes Times() const {
+        return {end.atUs - start.atUs, end.waitUs - start.waitUs, end.askedUs - start.askedUs,
+                end.waits - start.waits};
+    }
 };
 
 class ConsoleHost final : public programmer::OperationHost {
@@ -114,6 +123,9 @@ private:
     std::int32_t min_ = 0, max_ = 100, position_ = 0;
     std::map<OperationButton, std::string> captions_;
 };
+
+// The status of the run control's closing steps.
+bool IsClosingStatus(const std::string& text);
 
 // A dump's word line, "AAAA VVVV": its address and value.
 bool ParseWordLine(const std::string& line, std::int32_t& address, std::int32_t& value);

@@ -26,7 +26,7 @@ ExitStatus RunProgramCommand(const Invocation& inv, CliContext& ctx) {
     const ChipCheck check = ReadDeviceId(session, ctx, ProbeDevice(&device), file);
     AcceptChip(check, device, file, inv.force, session, console);
     const RunReport report =
-        RunOnConsole(session, ctx, console, image, device, request, plan, check.usPerCall, RunDisplay{});
+        RunOnConsole(session, ctx, console, image, device, request, plan, check.pace, RunDisplay{});
     if (inv.command != Command::Verify)
         session.SaveState();
     return ExitStatusOf(report.outcome);

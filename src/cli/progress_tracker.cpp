@@ -28,10 +28,10 @@ bool SplitStepStatus(const std::string& text, std::string& step, std::int32_t& d
     return true;
 }
 
-void ProgressTracker::SetPlan(std::vector<RunPoint> points, RunPoint end, double usPerCall) {
+void ProgressTracker::SetPlan(std::vector<RunPoint> points, RunPoint end, programmer::Pace pace) {
     points_ = std::move(points);
     end_ = end;
-    usPerCall_ = usPerCall;
+    pace_ = pace;
     planned_ = true;
 }
 
@@ -42,6 +42,8 @@ void ProgressTracker::CountWords(std::string label, std::int32_t total) {
 
 void ProgressTracker::OnStatus(const std::string& text, std::int32_t position, std::int32_t max) {
     ++statuses_;
+    if (IsClosingStatus(text))
+        return; // the end is said on a line of its own
     std::string step = text;
     std::int32_t done = position, total = max;
     if (!countLabel_.empty()) {
@@ -80,8 +82,9 @@ void ProgressTracker::Show() {
         state.wordsPerSecond = (done_ - stepStartDone_) * 1e6 / static_cast<double>(span);
     if (planned_ && statuses_ > 0 && statuses_ <= points_.size()) {
         const RunPoint& here = points_[statuses_ - 1];
-        const auto calls = static_cast<double>(end_.calls - here.calls);
-        state.usLeft = static_cast<std::int64_t>(usPerCall_ * calls) + (end_.waitUs - here.waitUs);
+        const programmer::RunEstimate rest{pace_, end_.calls - here.calls, end_.askedUs - here.askedUs,
+                                           end_.waits - here.waits};
+        state.usLeft = rest.TotalUs();
     }
     line_.Update(state);
 }

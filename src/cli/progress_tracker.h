@@ -15,9 +15,8 @@ class ProgressTracker {
 public:
     ProgressTracker(ProgressLine& line, Clock& clock) : line_(line), clock_(clock) {}
 
-    // The planned run (a point per status, and its end) and this adapter's
-    // time per line call.
-    void SetPlan(std::vector<RunPoint> points, RunPoint end, double usPerCall);
+    // The planned run (a point per status, and its end) and this adapter's pace.
+    void SetPlan(std::vector<RunPoint> points, RunPoint end, programmer::Pace pace);
     // For dumps: the words counted are the "AAAA VVVV" lines, under `label`.
     void CountWords(std::string label, std::int32_t total);
 
@@ -31,7 +30,7 @@ private:
     Clock& clock_;
     std::vector<RunPoint> points_;
     RunPoint end_;
-    double usPerCall_ = 0;
+    programmer::Pace pace_;
     bool planned_ = false;
     std::string countLabel_;
     std::int32_t countTotal_ = 0;

@@ -60,7 +60,7 @@ ExitStatus RunReadCommand(const Invocation& inv, CliContext& ctx) {
     display.countLabel = "READ";
     display.countTotal = words;
     image::THexFile unused;
-    const RunReport report = RunOnConsole(session, ctx, console, unused, device, request, plan, check.usPerCall, display);
+    const RunReport report = RunOnConsole(session, ctx, console, unused, device, request, plan, check.pace, display);
     if (const ExitStatus status = ExitStatusOf(report.outcome); status != ExitStatus::Success)
         return status; // nothing is written
 

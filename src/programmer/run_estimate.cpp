@@ -16,15 +16,29 @@ std::string Printf(const char* format, double value) {
 
 } // namespace
 
-std::int64_t RunEstimate::TotalUs() const {
-    return static_cast<std::int64_t>(std::llround(usPerCall * static_cast<double>(lineCalls))) + waitUs;
+namespace {
+constexpr double kMostOverWaitUs = 5000;
+} // namespace
+
+std::int64_t RunEstimate::WaitUs() const {
+    return askedWaitUs + std::llround(pace.usOverWait * static_cast<double>(waits));
 }
 
-std::optional<double> MeasureUsPerCall(std::int64_t elapsedUs, std::int64_t waitedUs, std::uint64_t calls) {
+std::int64_t RunEstimate::TotalUs() const {
+    return std::llround(pace.usPerCall * static_cast<double>(lineCalls)) + WaitUs();
+}
+
+std::optional<Pace> MeasurePace(const MeasuredTimes& measured, std::uint64_t calls) {
     if (calls == 0)
         return std::nullopt;
-    const std::int64_t busy = std::max<std::int64_t>(elapsedUs - waitedUs, 0);
-    return static_cast<double>(busy) / static_cast<double>(calls);
+    Pace pace;
+    const std::int64_t busy = std::max<std::int64_t>(measured.elapsedUs - measured.waitedUs, 0);
+    pace.usPerCall = static_cast<double>(busy) / static_cast<double>(calls);
+    if (measured.waits > 0)
+        pace.usOverWait = std::clamp(static_cast<double>(measured.waitedUs - measured.askedUs) /
+                                         static_cast<double>(measured.waits),
+                                     0.0, kMostOverWaitUs);
+    return pace;
 }
 
 std::string FormatDuration(std::int64_t us) {
@@ -51,10 +65,10 @@ std::string GroupThousands(std::uint64_t value) {
 }
 
 std::string DescribeEstimate(const RunEstimate& estimate) {
-    const std::string pace = estimate.usPerCall >= 100.0 ? Printf("%.2f ms", estimate.usPerCall / 1000.0)
-                                                         : Printf("%.1f \u00b5s", estimate.usPerCall);
-    const double waits = static_cast<double>(estimate.waitUs) / 1e6;
-    const std::string waitText = waits < 60.0 ? Printf("%.1f s", waits) : FormatDuration(estimate.waitUs);
+    const double perCall = estimate.pace.usPerCall;
+    const std::string pace = perCall >= 100.0 ? Printf("%.2f ms", perCall / 1000.0) : Printf("%.1f \u00b5s", perCall);
+    const double waits = static_cast<double>(estimate.WaitUs()) / 1e6;
+    const std::string waitText = waits < 60.0 ? Printf("%.1f s", waits) : FormatDuration(estimate.WaitUs());
     return "about " + FormatDuration(estimate.TotalUs()) + ": " + pace + " per line change \u00d7 " +
            GroupThousands(estimate.lineCalls) + " line changes + " + waitText + " of programming waits";
 }

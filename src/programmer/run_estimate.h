@@ -8,17 +8,33 @@
 
 namespace vandrel::programmer {
 
-struct RunEstimate {
-    double usPerCall = 0;        // one line call (RTS/DTR change, break change, CTS read)
-    std::uint64_t lineCalls = 0; // in the planned run
-    std::int64_t waitUs = 0;     // resets, programming and erase waits of the planned run
-    std::int64_t TotalUs() const;
+// The pace of this adapter and this machine.
+struct Pace {
+    double usPerCall = 0;    // one line call (RTS/DTR change, break change, CTS read)
+    double usOverWait = 0;   // how much longer than asked a wait takes (the system's sleep)
 };
 
-// The time of one line call from a measured operation: its elapsed time less
-// the time it spent waiting, over the calls it made. Nothing when it made no
-// call.
-std::optional<double> MeasureUsPerCall(std::int64_t elapsedUs, std::int64_t waitedUs, std::uint64_t calls);
+// The times of a measured operation.
+struct MeasuredTimes {
+    std::int64_t elapsedUs = 0;
+    std::int64_t waitedUs = 0; // spent in its waits
+    std::int64_t askedUs = 0;  // the waits asked for
+    std::int64_t waits = 0;    // how many
+};
+
+// The pace from a measured operation that made `calls` line calls: the time
+// not spent waiting over the calls, and the overrun per wait (at most 5 ms:
+// more is a hiccup of the machine, not its habit). Nothing without a call.
+std::optional<Pace> MeasurePace(const MeasuredTimes& measured, std::uint64_t calls);
+
+struct RunEstimate {
+    Pace pace;
+    std::uint64_t lineCalls = 0; // in the planned run
+    std::int64_t askedWaitUs = 0; // resets, programming and erase waits of the planned run
+    std::int64_t waits = 0;       // how many
+    std::int64_t WaitUs() const;  // the waits as they will take
+    std::int64_t TotalUs() const;
+};
 
 // "about 6 min 10 s: 0.93 ms per line change × 383,916 line changes + 18.4 s
 // of programming waits"

@@ -3,8 +3,9 @@
 namespace vandrel::simulator {
 
 namespace {
-// Below this much owed time no sleep is started.
-constexpr std::int64_t kMinSleepUs = 1000;
+// Below this much owed time no sleep is started: the shortest sleep most
+// systems keep to within a fraction.
+constexpr std::int64_t kMinSleepUs = 250;
 } // namespace
 
 LineLatency::LineLatency(std::shared_ptr<serial::LinePeer> inner, Clock& clock, std::int64_t latencyUs)
