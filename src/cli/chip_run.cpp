@@ -13,10 +13,9 @@ namespace {
 
 constexpr const char* kCannotOpen = "Cannot open serial port.";
 
-// Error boxes, as the command line says them; the port's with its reason.
-void ReportErrorBoxes(const std::vector<std::string>& boxes, const ChipSession& session, Console& console) {
-    for (const std::string& box : boxes)
-        console.Error(box == kCannotOpen ? session.OpenFailure() : box);
+// An error box as the command line says it: the port's with its reason.
+std::string ErrorBoxText(const std::string& box, const ChipSession& session) {
+    return box == kCannotOpen ? session.OpenFailure() : box;
 }
 
 std::string RefusalTail(bool force) { return force ? " (going on: --force)" : " (--force to go on)"; }
@@ -49,9 +48,10 @@ device::TPicDevice ProbeDevice(const device::TPicDevice* device) {
 
 ChipCheck ReadDeviceId(ChipSession& session, CliContext& ctx, const device::TPicDevice& probe,
                        const DeviceFile& file) {
-    // The whole configuration area: a few more frames to time than the ID alone.
+    // The configuration area up to the ID: a few more frames to time than the ID alone.
     const std::int32_t address = probe.DeviceID.Address;
-    const OperationRequest request = DumpRequest(probe.ConfigurationMemory.Address, probe.ConfigurationMemory.Size);
+    const std::int32_t first = probe.ConfigurationMemory.Address;
+    const OperationRequest request = DumpRequest(first, address - first + 1);
     image::THexFile noImage;
     const OperationPlan plan = PlanOperation(probe, noImage, request);
 
@@ -63,8 +63,7 @@ ChipCheck ReadDeviceId(ChipSession& session, CliContext& ctx, const device::TPic
     if (outcome.interrupted)
         throw Interruption();
     if (!outcome.errorBoxes.empty())
-        throw CliFailure(ExitStatus::Trouble,
-                         outcome.errorBoxes.front() == kCannotOpen ? session.OpenFailure() : outcome.errorBoxes.front());
+        throw CliFailure(ExitStatus::Trouble, ErrorBoxText(outcome.errorBoxes.front(), session));
 
     std::optional<std::int32_t> id;
     for (const std::string& line : host.Log) {
@@ -167,7 +166,8 @@ RunReport RunOnConsole(ChipSession& session, CliContext& ctx, Console& console, 
     RunReport report;
     report.outcome = host.Outcome(request.WantsSummary());
     report.log = host.Log;
-    ReportErrorBoxes(report.outcome.errorBoxes, session, console);
+    for (const std::string& box : report.outcome.errorBoxes)
+        console.Error(ErrorBoxText(box, session));
     if (report.outcome.interrupted) {
         console.Error("Terminated by user.");
         return report;

@@ -30,8 +30,8 @@ struct ChipCheck {
 // 2000-2007, device ID 2006).
 device::TPicDevice ProbeDevice(const device::TPicDevice* device);
 
-// Reads the device ID with the window's dump of the configuration area and
-// times it. Throws CliFailure when the port does not open, or Interruption()
+// Reads the device ID with the window's dump of the configuration area up to
+// it, and times that. Throws CliFailure when the port does not open, or Interruption()
 // on Ctrl-C.
 ChipCheck ReadDeviceId(ChipSession& session, CliContext& ctx, const device::TPicDevice& probe,
                        const DeviceFile& file);
