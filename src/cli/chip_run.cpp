@@ -87,8 +87,8 @@ ChipCheck ReadDeviceId(ChipSession& session, CliContext& ctx, const device::TPic
                 stretches.push_back({plan.points[i].calls - plan.points[i - 1].calls,
                                      host.Points[i].atUs - host.Points[i - 1].atUs,
                                      host.Points[i].waitUs - host.Points[i - 1].waitUs});
-        if (const auto median = programmer::MedianUsPerCall(stretches))
-            check.pace->usPerCall = *median;
+        if (const auto steady = programmer::SteadyUsPerCall(stretches))
+            check.pace->usPerCall = *steady;
     }
     return check;
 }

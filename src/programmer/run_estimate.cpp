@@ -41,17 +41,31 @@ std::optional<Pace> MeasurePace(const MeasuredTimes& measured, std::uint64_t cal
     return pace;
 }
 
-std::optional<double> MedianUsPerCall(const std::vector<Stretch>& stretches, std::uint64_t minCalls) {
-    std::vector<double> rates;
+std::optional<double> SteadyUsPerCall(const std::vector<Stretch>& stretches, std::uint64_t minCalls) {
+    struct Rate {
+        double busyUs;
+        std::uint64_t calls;
+        double PerCall() const { return busyUs / static_cast<double>(calls); }
+    };
+    std::vector<Rate> rates;
     for (const Stretch& s : stretches)
         if (s.calls >= minCalls && s.calls > 0)
-            rates.push_back(static_cast<double>(std::max<std::int64_t>(s.elapsedUs - s.waitedUs, 0)) /
-                            static_cast<double>(s.calls));
+            rates.push_back({static_cast<double>(std::max<std::int64_t>(s.elapsedUs - s.waitedUs, 0)), s.calls});
     if (rates.size() < 3)
         return std::nullopt;
-    const auto middle = rates.begin() + static_cast<std::ptrdiff_t>(rates.size() / 2);
-    std::nth_element(rates.begin(), middle, rates.end());
-    return *middle;
+    std::vector<double> perCall;
+    for (const Rate& r : rates)
+        perCall.push_back(r.PerCall());
+    const auto middle = perCall.begin() + static_cast<std::ptrdiff_t>(perCall.size() / 2);
+    std::nth_element(perCall.begin(), middle, perCall.end());
+    double busy = 0, calls = 0;
+    for (const Rate& r : rates) {
+        if (r.PerCall() > 3 * *middle)
+            continue;
+        busy += r.busyUs;
+        calls += static_cast<double>(r.calls);
+    }
+    return busy / calls;
 }
 
 std::string FormatDuration(std::int64_t us) {

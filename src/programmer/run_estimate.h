@@ -35,10 +35,11 @@ struct Stretch {
     std::int64_t waitedUs = 0;
 };
 
-// The time per call of the middle one of the stretches with at least
-// `minCalls` calls, so that the machine stalling in one stretch does not
-// count. Nothing when fewer than three such stretches are there.
-std::optional<double> MedianUsPerCall(const std::vector<Stretch>& stretches, std::uint64_t minCalls = 8);
+// The time per call over the stretches with at least `minCalls` calls, less
+// those that took more than three times the middle one's: the machine
+// stalling in one stretch does not count. Nothing when fewer than three such
+// stretches are there.
+std::optional<double> SteadyUsPerCall(const std::vector<Stretch>& stretches, std::uint64_t minCalls = 8);
 
 struct RunEstimate {
     Pace pace;

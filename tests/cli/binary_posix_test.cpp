@@ -2,6 +2,7 @@
 // read, detect and dump of the example, as a user types them.
 #include <sys/wait.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <regex>
 
@@ -67,13 +68,23 @@ TEST_F(Binary, TheEstimateHoldsWithinTenPercentOnTheRealClock) {
     std::filesystem::create_directories(dir / "state/vandrel1");
     std::filesystem::copy_file(blink, dir / "state/vandrel1/PIC16F628A.hex");
     // Mostly line calls: a verify of the example at a slow USB adapter's pace.
-    const Exit verify = Cli("--simulate PIC16F628A --sim-latency 200 verify '" + blink + "'");
-    ASSERT_EQ(verify.status, 0) << verify.err;
-    std::smatch m;
+    // Real time on a shared machine: a run that another process slowed down
+    // gets one more try.
     const std::regex pattern(R"(The run took ([0-9.]+) s \(estimated ([0-9.]+) s\)\.)");
-    ASSERT_TRUE(std::regex_search(verify.err, m, pattern)) << verify.err;
-    const double took = std::stod(m[1]), estimated = std::stod(m[2]);
-    EXPECT_NEAR(estimated, took, took * 0.10) << verify.err;
+    double took = 0, estimated = 0;
+    std::string err;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const Exit verify = Cli("--simulate PIC16F628A --sim-latency 200 verify '" + blink + "'");
+        ASSERT_EQ(verify.status, 0) << verify.err;
+        std::smatch m;
+        ASSERT_TRUE(std::regex_search(verify.err, m, pattern)) << verify.err;
+        took = std::stod(m[1]);
+        estimated = std::stod(m[2]);
+        err = verify.err;
+        if (std::abs(estimated - took) <= took * 0.10)
+            break;
+    }
+    EXPECT_NEAR(estimated, took, took * 0.10) << err;
     EXPECT_GT(took, 3000 * 200e-6); // the latency really was spent
 }
 
