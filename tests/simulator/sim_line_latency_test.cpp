@@ -58,7 +58,9 @@ TEST(LineLatency, OnTheRealClockManyShortCallsAddUpToTheirSum) {
     for (int i = 0; i < 1000; ++i)
         latency.OnEscape(SETRTS);
     const std::int64_t took = RealClock::Instance().NowUs() - start;
-    EXPECT_GE(took, 39'750); // never less than asked, but for the last quarter millisecond owed
+    // As asked, but for the last quarter millisecond owed and what a coarse
+    // system clock (Windows) does not see.
+    EXPECT_GE(took, 38'000);
     EXPECT_LT(took, 1'000'000);
 }
 
