@@ -1,0 +1,185 @@
+#include "cli/chip_run.h"
+
+#include <cstdio>
+
+#include "cli/interrupt.h"
+#include "cli/progress_tracker.h"
+#include "common/convert.h"
+#include "programmer/run_estimate.h"
+
+namespace vandrel::cli {
+
+namespace {
+
+constexpr const char* kCannotOpen = "Cannot open serial port.";
+
+// An error box as the command line says it: the port's with its reason.
+std::string ErrorBoxText(const std::string& box, const ChipSession& session) {
+    return box == kCannotOpen ? session.OpenFailure() : box;
+}
+
+std::string RefusalTail(bool force) { return force ? " (going on: --force)" : " (--force to go on)"; }
+
+// Run times to the millisecond, for comparing them with the estimate.
+std::string Seconds(std::int64_t us) {
+    if (us >= 60'000'000)
+        return programmer::FormatDuration(us);
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f s", static_cast<double>(us) / 1e6);
+    return text;
+}
+
+} // namespace
+
+const std::atomic<bool>* InterruptSource(const CliContext& ctx) {
+    return ctx.catchInterrupt ? &InterruptFlag() : nullptr;
+}
+
+device::TPicDevice ProbeDevice(const device::TPicDevice* device) {
+    if (device != nullptr && device->DeviceID.Size > 0 &&
+        device::InRange(device->DeviceID.Address, device->ConfigurationMemory))
+        return *device;
+    device::TPicDevice probe;
+    probe.Name = "probe";
+    probe.ConfigurationMemory = {0x2000, 8};
+    probe.DeviceID = {0x2006, 1};
+    return probe;
+}
+
+ChipCheck ReadDeviceId(ChipSession& session, CliContext& ctx, const device::TPicDevice& probe,
+                       const DeviceFile& file) {
+    // The configuration area up to the ID: a few more frames to time than the ID alone.
+    const std::int32_t address = probe.DeviceID.Address;
+    const std::int32_t first = probe.ConfigurationMemory.Address;
+    const OperationRequest request = DumpRequest(first, address - first + 1);
+    image::THexFile noImage;
+    const OperationPlan plan = PlanOperation(probe, noImage, request);
+
+    ConsoleHost host(ctx.clock);
+    host.Interrupt = InterruptSource(ctx);
+    host.RecordPoints = true;
+    session.Run(host, noImage, probe, request);
+    const RunOutcome outcome = host.Outcome(false);
+    if (outcome.interrupted)
+        throw Interruption();
+    if (!outcome.errorBoxes.empty())
+        throw CliFailure(ExitStatus::Trouble, ErrorBoxText(outcome.errorBoxes.front(), session));
+
+    std::optional<std::int32_t> id;
+    for (const std::string& line : host.Log) {
+        std::int32_t at = 0, value = 0;
+        if (ParseWordLine(line, at, value) && at == address)
+            id = value;
+    }
+    if (!id)
+        throw CliFailure(ExitStatus::Trouble, session.Describe() + ": the device ID at " + Hex4(address) +
+                                                  " could not be read");
+    ChipCheck check;
+    check.identity = programmer::IdentifyChip(static_cast<std::uint16_t>(*id), file.Devices());
+    if (host.Span.started && host.Span.ended)
+        check.pace = programmer::MeasurePace(host.Span.Times(), plan.span.Calls());
+    // The real run showed the planned run's statuses: the planned calls between
+    // two of them took the time measured between the same two.
+    if (check.pace && host.Points.size() == plan.points.size()) {
+        std::vector<programmer::Stretch> stretches;
+        for (std::size_t i = 1; i < plan.points.size(); ++i)
+            if (plan.points[i].waits == plan.points[i - 1].waits)
+                stretches.push_back({plan.points[i].calls - plan.points[i - 1].calls,
+                                     host.Points[i].atUs - host.Points[i - 1].atUs,
+                                     host.Points[i].waitUs - host.Points[i - 1].waitUs});
+        if (const auto steady = programmer::SteadyUsPerCall(stretches))
+            check.pace->usPerCall = *steady;
+    }
+    return check;
+}
+
+std::string DescribeChip(const programmer::ChipIdentity& identity, const std::string& fileLabel) {
+    using Kind = programmer::ChipIdentity::Kind;
+    const std::string id = "device ID " + Hex4(identity.id);
+    switch (identity.kind) {
+    case Kind::NoChip: return "no chip answers (" + id + ")";
+    case Kind::Known:
+        return identity.deviceName + " revision " + std::to_string(identity.revision) + " (" + id + ")";
+    case Kind::Unknown: return id + ", which matches no device in " + fileLabel;
+    }
+    return id;
+}
+
+void AcceptChip(const ChipCheck& check, const device::TPicDevice& device, const DeviceFile& file, bool force,
+                const ChipSession& session, Console& console) {
+    using Kind = programmer::ChipIdentity::Kind;
+    const programmer::ChipIdentity& chip = check.identity;
+    const std::string where = session.Describe() + ": ";
+    if (chip.kind == Kind::NoChip) {
+        const std::string message = where + DescribeChip(chip, file.label) +
+                                    ": no chip, no power, or a wrong adapter or port" + RefusalTail(force);
+        if (!force)
+            throw CliFailure(ExitStatus::Trouble, message);
+        console.Error(message);
+        return;
+    }
+    if (!programmer::HasDeviceId(device)) {
+        console.Note(where + DescribeChip(chip, file.label) + "; " + file.label + " gives " + device.Name +
+                     " no device ID to compare");
+        return;
+    }
+    if (programmer::IdMatches(chip.id, device)) {
+        console.Note(where + DescribeChip(chip, file.label));
+        return;
+    }
+    const std::string message = where + "the chip is " + DescribeChip(chip, file.label) + ", not the " +
+                                device.Name + " given" + RefusalTail(force);
+    if (!force)
+        throw CliFailure(ExitStatus::Trouble, message);
+    console.Error(message);
+}
+
+RunReport RunOnConsole(ChipSession& session, CliContext& ctx, Console& console, image::THexFile& image,
+                       const device::TPicDevice& device, const OperationRequest& request,
+                       const OperationPlan& plan, std::optional<programmer::Pace> pace, const RunDisplay& display) {
+    std::optional<programmer::RunEstimate> estimate;
+    if (pace) {
+        const programmer::MeasuredTimes planned = plan.span.Times();
+        estimate = programmer::RunEstimate{*pace, plan.span.Calls(), planned.askedUs, planned.waits};
+        console.Note(programmer::DescribeEstimate(*estimate));
+    }
+
+    ProgressTracker progress(console.Progress(), ctx.clock);
+    if (pace)
+        progress.SetPlan(plan.points, plan.end, *pace);
+    if (!display.countLabel.empty())
+        progress.CountWords(display.countLabel, display.countTotal);
+
+    ConsoleHost host(ctx.clock);
+    host.Interrupt = InterruptSource(ctx);
+    host.Progress = &progress;
+    host.OnLog = [&](const std::string& line) {
+        std::int32_t address = 0, value = 0;
+        if (display.logIsResult)
+            console.Result(line);
+        else if (display.wordLines || !ParseWordLine(line, address, value))
+            console.Log(line);
+    };
+    session.Run(host, image, device, request);
+    console.Progress().Clear();
+
+    RunReport report;
+    report.outcome = host.Outcome(request.WantsSummary());
+    report.log = host.Log;
+    for (const std::string& box : report.outcome.errorBoxes)
+        console.Error(ErrorBoxText(box, session));
+    if (report.outcome.interrupted) {
+        console.Error("Terminated by user.");
+        return report;
+    }
+    console.Note(host.LastStatus);
+    if (host.Span.started && host.Span.ended) {
+        std::string took = "The run took " + Seconds(host.Span.Times().elapsedUs);
+        if (estimate)
+            took += " (estimated " + Seconds(estimate->TotalUs()) + ")";
+        console.Note(took + ".");
+    }
+    return report;
+}
+
+} // namespace vandrel::cli
