@@ -14,22 +14,32 @@ function(vandrel_copy_picspecs target)
     VERBATIM)
 endfunction()
 
-# One static library per core module; sources are picked up from the module's folder.
-function(vandrel_module name dir)
+# The sources of a folder for this system: every *.cpp but the other
+# system's *_posix.cpp / *_win32.cpp, and none named in the further arguments.
+function(vandrel_glob_sources out dir)
   file(GLOB _sources CONFIGURE_DEPENDS ${dir}/*.cpp)
   list(FILTER _sources EXCLUDE REGEX "_(posix|win32)\\.cpp$")
+  foreach(_skip ${ARGN})
+    list(REMOVE_ITEM _sources ${dir}/${_skip})
+  endforeach()
   if(WIN32)
     file(GLOB _os CONFIGURE_DEPENDS ${dir}/*_win32.cpp)
   else()
     file(GLOB _os CONFIGURE_DEPENDS ${dir}/*_posix.cpp)
   endif()
-  if(NOT _sources AND NOT _os)
+  set(${out} ${_sources} ${_os} PARENT_SCOPE)
+endfunction()
+
+# One static library per core module; sources are picked up from the module's folder.
+function(vandrel_module name dir)
+  vandrel_glob_sources(_sources ${dir})
+  if(NOT _sources)
     # A module still without sources links as an empty library.
     set(_empty ${CMAKE_CURRENT_BINARY_DIR}/${name}_empty.cpp)
     file(WRITE ${_empty} "")
     set(_sources ${_empty})
   endif()
-  add_library(${name} STATIC ${_sources} ${_os})
+  add_library(${name} STATIC ${_sources})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
   vandrel_warnings(${name})
 endfunction()

@@ -1,0 +1,172 @@
+#include "cli/chip_run.h"
+
+#include <cstdio>
+
+#include "cli/interrupt.h"
+#include "cli/progress_tracker.h"
+#include "common/convert.h"
+#include "programmer/run_estimate.h"
+
+namespace vandrel::cli {
+
+namespace {
+
+constexpr const char* kCannotOpen = "Cannot open serial port.";
+
+// Error boxes, as the command line says them; the port's with its reason.
+void ReportErrorBoxes(const std::vector<std::string>& boxes, const ChipSession& session, Console& console) {
+    for (const std::string& box : boxes)
+        console.Error(box == kCannotOpen ? session.OpenFailure() : box);
+}
+
+std::string RefusalTail(bool force) { return force ? " (going on: --force)" : " (--force to go on)"; }
+
+// Run times to the millisecond, for comparing them with the estimate.
+std::string Seconds(std::int64_t us) {
+    if (us >= 60'000'000)
+        return programmer::FormatDuration(us);
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f s", static_cast<double>(us) / 1e6);
+    return text;
+}
+
+} // namespace
+
+const std::atomic<bool>* InterruptSource(const CliContext& ctx) {
+    return ctx.catchInterrupt ? &InterruptFlag() : nullptr;
+}
+
+device::TPicDevice ProbeDevice(const device::TPicDevice* device) {
+    if (device != nullptr && device->DeviceID.Size > 0 &&
+        device::InRange(device->DeviceID.Address, device->ConfigurationMemory))
+        return *device;
+    device::TPicDevice probe;
+    probe.Name = "probe";
+    probe.ConfigurationMemory = {0x2000, 8};
+    probe.DeviceID = {0x2006, 1};
+    return probe;
+}
+
+ChipCheck ReadDeviceId(ChipSession& session, CliContext& ctx, const device::TPicDevice& probe,
+                       const DeviceFile& file) {
+    // The whole configuration area: a few more frames to time than the ID alone.
+    const std::int32_t address = probe.DeviceID.Address;
+    const OperationRequest request = DumpRequest(probe.ConfigurationMemory.Address, probe.ConfigurationMemory.Size);
+    image::THexFile noImage;
+    const OperationPlan plan = PlanOperation(probe, noImage, request);
+
+    ConsoleHost host(ctx.clock);
+    host.Interrupt = InterruptSource(ctx);
+    session.Run(host, noImage, probe, request);
+    const RunOutcome outcome = host.Outcome(false);
+    if (outcome.interrupted)
+        throw Interruption();
+    if (!outcome.errorBoxes.empty())
+        throw CliFailure(ExitStatus::Trouble,
+                         outcome.errorBoxes.front() == kCannotOpen ? session.OpenFailure() : outcome.errorBoxes.front());
+
+    std::optional<std::int32_t> id;
+    for (const std::string& line : host.Log) {
+        std::int32_t at = 0, value = 0;
+        if (ParseWordLine(line, at, value) && at == address)
+            id = value;
+    }
+    if (!id)
+        throw CliFailure(ExitStatus::Trouble, session.Describe() + ": the device ID at " + Hex4(address) +
+                                                  " could not be read");
+    ChipCheck check;
+    check.identity = programmer::IdentifyChip(static_cast<std::uint16_t>(*id), file.Devices());
+    if (host.Span.started && host.Span.ended)
+        check.pace = programmer::MeasurePace(host.Span.Times(), plan.span.Calls());
+    return check;
+}
+
+std::string DescribeChip(const programmer::ChipIdentity& identity, const std::string& fileLabel) {
+    using Kind = programmer::ChipIdentity::Kind;
+    const std::string id = "device ID " + Hex4(identity.id);
+    switch (identity.kind) {
+    case Kind::NoChip: return "no chip answers (" + id + ")";
+    case Kind::Known:
+        return identity.deviceName + " revision " + std::to_string(identity.revision) + " (" + id + ")";
+    case Kind::Unknown: return id + ", which matches no device in " + fileLabel;
+    }
+    return id;
+}
+
+void AcceptChip(const ChipCheck& check, const device::TPicDevice& device, const DeviceFile& file, bool force,
+                const ChipSession& session, Console& console) {
+    using Kind = programmer::ChipIdentity::Kind;
+    const programmer::ChipIdentity& chip = check.identity;
+    const std::string where = session.Describe() + ": ";
+    if (chip.kind == Kind::NoChip) {
+        const std::string message = where + DescribeChip(chip, file.label) +
+                                    ": no chip, no power, or a wrong adapter or port" + RefusalTail(force);
+        if (!force)
+            throw CliFailure(ExitStatus::Trouble, message);
+        console.Error(message);
+        return;
+    }
+    if (!programmer::HasDeviceId(device)) {
+        console.Note(where + DescribeChip(chip, file.label) + "; " + file.label + " gives " + device.Name +
+                     " no device ID to compare");
+        return;
+    }
+    if (programmer::IdMatches(chip.id, device)) {
+        console.Note(where + DescribeChip(chip, file.label));
+        return;
+    }
+    const std::string message = where + "the chip is " + DescribeChip(chip, file.label) + ", not the " +
+                                device.Name + " given" + RefusalTail(force);
+    if (!force)
+        throw CliFailure(ExitStatus::Trouble, message);
+    console.Error(message);
+}
+
+RunReport RunOnConsole(ChipSession& session, CliContext& ctx, Console& console, image::THexFile& image,
+                       const device::TPicDevice& device, const OperationRequest& request,
+                       const OperationPlan& plan, std::optional<programmer::Pace> pace, const RunDisplay& display) {
+    std::optional<programmer::RunEstimate> estimate;
+    if (pace) {
+        const programmer::MeasuredTimes planned = plan.span.Times();
+        estimate = programmer::RunEstimate{*pace, plan.span.Calls(), planned.askedUs, planned.waits};
+        console.Note(programmer::DescribeEstimate(*estimate));
+    }
+
+    ProgressTracker progress(console.Progress(), ctx.clock);
+    if (pace)
+        progress.SetPlan(plan.points, plan.end, *pace);
+    if (!display.countLabel.empty())
+        progress.CountWords(display.countLabel, display.countTotal);
+
+    ConsoleHost host(ctx.clock);
+    host.Interrupt = InterruptSource(ctx);
+    host.Progress = &progress;
+    host.OnLog = [&](const std::string& line) {
+        std::int32_t address = 0, value = 0;
+        if (display.logIsResult)
+            console.Result(line);
+        else if (display.wordLines || !ParseWordLine(line, address, value))
+            console.Log(line);
+    };
+    session.Run(host, image, device, request);
+    console.Progress().Clear();
+
+    RunReport report;
+    report.outcome = host.Outcome(request.WantsSummary());
+    report.log = host.Log;
+    ReportErrorBoxes(report.outcome.errorBoxes, session, console);
+    if (report.outcome.interrupted) {
+        console.Error("Terminated by user.");
+        return report;
+    }
+    console.Note(host.LastStatus);
+    if (host.Span.started && host.Span.ended) {
+        std::string took = "The run took " + Seconds(host.Span.Times().elapsedUs);
+        if (estimate)
+            took += " (estimated " + Seconds(estimate->TotalUs()) + ")";
+        console.Note(took + ".");
+    }
+    return report;
+}
+
+} // namespace vandrel::cli

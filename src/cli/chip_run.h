@@ -1,0 +1,66 @@
+#pragma once
+// The steps every chip command shares: reading the device ID (the check made
+// before a chip is written or read, which also times this adapter's line
+// calls), and a run on the console with its estimate, progress and log.
+#include <atomic>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/chip_session.h"
+#include "cli/console.h"
+#include "cli/inputs.h"
+#include "cli/operation.h"
+#include "programmer/device_id.h"
+#include "programmer/run_estimate.h"
+
+namespace vandrel::cli {
+
+// The Ctrl-C flag when the context catches SIGINT, else none.
+const std::atomic<bool>* InterruptSource(const CliContext& ctx);
+
+struct ChipCheck {
+    programmer::ChipIdentity identity;
+    std::optional<programmer::Pace> pace; // this adapter's and machine's, measured on the way
+};
+
+// The record the ID is read with: the device's own when its device ID lies
+// in its configuration area, else the usual layout (configuration area
+// 2000-2007, device ID 2006).
+device::TPicDevice ProbeDevice(const device::TPicDevice* device);
+
+// Reads the device ID with the window's dump of the configuration area and
+// times it. Throws CliFailure when the port does not open, or Interruption()
+// on Ctrl-C.
+ChipCheck ReadDeviceId(ChipSession& session, CliContext& ctx, const device::TPicDevice& probe,
+                       const DeviceFile& file);
+
+// "PIC16F628A revision 0 (device ID 1060)", "device ID 1234 (no device of
+// picspecs.ini)", "no chip answers (device ID 3FFF)".
+std::string DescribeChip(const programmer::ChipIdentity& identity, const std::string& fileLabel);
+
+// Goes on only with a chip that is `device`, or when forced; notes what was found.
+void AcceptChip(const ChipCheck& check, const device::TPicDevice& device, const DeviceFile& file, bool force,
+                const ChipSession& session, Console& console);
+
+// How a run's output is shown.
+struct RunDisplay {
+    bool wordLines = true;       // log the "AAAA VVVV" lines of a dump
+    bool logIsResult = false;    // the log is the command's result: shown even with --quiet
+    std::string countLabel;      // count dumped words under this step name ("" use the run's steps)
+    std::int32_t countTotal = 0;
+};
+
+struct RunReport {
+    RunOutcome outcome;
+    std::vector<std::string> log;
+};
+
+// Prints the estimate (when the pace is known), runs the operation with its
+// progress line and log, then prints how it ended and how long it took.
+RunReport RunOnConsole(ChipSession& session, CliContext& ctx, Console& console, image::THexFile& image,
+                       const device::TPicDevice& device, const OperationRequest& request,
+                       const OperationPlan& plan, std::optional<programmer::Pace> pace, const RunDisplay& display);
+
+} // namespace vandrel::cli

@@ -1,0 +1,71 @@
+#include "cli/chip_session.h"
+
+#include "cli/exit_status.h"
+#include "simulator/sim_line_latency.h"
+#include "simulator/sim_state_file.h"
+
+namespace vandrel::cli {
+
+ChipSession::ChipSession(CliContext& ctx, const Invocation& inv, const DeviceFile& file, PortChoice port)
+    : ctx_(ctx), port_(std::move(port)) {
+    comm_.SetFlowCtrl(serial::cfcNone);
+    comm_.SetClock(ctx_.clock);
+    OsSystem& system = ctx_.system;
+    serial::PortDriverFactory platform = [&system](const std::string& deviceName) {
+        return system.MakePortDriver(deviceName);
+    };
+    if (!port_.simulated) {
+        comm_.SetDriverFactory(std::move(platform));
+        return;
+    }
+
+    const std::optional<device::TPicDevice> simulated = file.Find(inv.simulate);
+    if (!simulated)
+        throw CliFailure(ExitStatus::Trouble, inv.simulate + ": no such device in " + file.label);
+    statePath_ = inv.simState.empty() ? simulator::DefaultSimStatePath(simulated->Name, ctx_.getEnv) : inv.simState;
+    if (statePath_.empty())
+        throw CliFailure(ExitStatus::Trouble, "no place for the simulated chip's state file: set XDG_STATE_HOME "
+                                              "or HOME, or give --sim-state FILE");
+
+    simulator::SimulatorSetup setup = simulator::MakeUserSimulator(*simulated, ctx_.clock);
+    chip_ = setup.chip;
+    simPort_ = setup.port;
+    if (const std::string error = simulator::LoadSimState(*chip_, statePath_); !error.empty())
+        throw CliFailure(ExitStatus::Trouble, statePath_ + ": " + error);
+    simPort_->SetPeer(std::make_shared<simulator::LineLatency>(chip_, ctx_.clock, inv.simLatencyUs));
+    comm_.SetDriverFactory(simulator::MakeSimulatorFactory(simPort_, std::move(platform)));
+    if (ctx_.onSimulator)
+        ctx_.onSimulator(chip_, simPort_);
+}
+
+ChipSession::~ChipSession() { comm_.Close(); }
+
+void ChipSession::Run(ConsoleHost& host, image::THexFile& image, const device::TPicDevice& device,
+                      const OperationRequest& request) {
+    host.Port = port_.name;
+    host.OnPump = [this] { comm_.ProcessNotifications(); };
+    programmer::TFarmOperations operations(host, comm_, image, device);
+    Press(operations, host, request);
+}
+
+void ChipSession::SaveState() {
+    if (!chip_)
+        return;
+    if (const std::string error = simulator::SaveSimState(*chip_, statePath_); !error.empty())
+        throw CliFailure(ExitStatus::Trouble, statePath_ + ": " + error);
+}
+
+std::string ChipSession::OpenFailure() const {
+    PortProblem problem;
+    problem.kind = OsErrorKind::Other;
+    problem.reason = comm_.LastOsError();
+    return PortProblemMessage(port_.name, port_.devicePath, problem);
+}
+
+std::string ChipSession::Describe() const {
+    if (chip_)
+        return port_.name + " (simulated " + chip_->Device().Name + ")";
+    return port_.name + " (" + port_.devicePath + ")";
+}
+
+} // namespace vandrel::cli

@@ -1,0 +1,34 @@
+#pragma once
+// Everything a command reaches outside itself: the two output streams, the
+// environment, the clock, the machine. main() fills it with the real ones;
+// tests with captured streams, virtual time and made-up ports.
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <string>
+
+#include "cli/command_line.h"
+#include "cli/os_system.h"
+#include "common/clock.h"
+#include "serial/sim_port_driver.h"
+#include "simulator/sim_programmer.h"
+
+namespace vandrel::cli {
+
+struct CliContext {
+    std::ostream& out;
+    std::ostream& err;
+    GetEnv getEnv;
+    Clock& clock;
+    OsSystem& system;
+    bool errIsTerminal = false;
+    // picspecs.ini beside the program.
+    std::string defaultSpecPath;
+    // SIGINT sets the stop request while a command runs.
+    bool catchInterrupt = true;
+    // Called once the simulated chip and its port exist (tests set faults here).
+    std::function<void(const std::shared_ptr<simulator::SimChip>&, const std::shared_ptr<serial::SimPort>&)>
+        onSimulator;
+};
+
+} // namespace vandrel::cli

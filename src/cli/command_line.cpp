@@ -1,0 +1,246 @@
+#include "cli/command_line.h"
+
+#include <algorithm>
+
+#include <CLI/CLI.hpp>
+
+#include "common/convert.h"
+#include "serial/com_ports.h"
+
+#ifndef VANDREL1_VERSION
+#define VANDREL1_VERSION "unknown"
+#endif
+
+namespace vandrel::cli {
+
+namespace {
+
+constexpr std::int32_t kImageWords = 0x4000;
+
+const char* const kFooter = R"(Commands (each takes --help):
+  devices           the devices of the device file
+  ports             the COM ports that exist, with their device paths
+  program FILE.hex  erase, write and verify
+  verify FILE.hex   compare the chip with the file
+  erase             bulk-erase the chip
+  read OUT.hex      read the chip into an Intel HEX file
+  dump ADDR COUNT   list COUNT words from ADDR (both hexadecimal)
+  detect            name the chip from its device ID
+
+Examples:
+  vandrel1-cli devices
+  vandrel1-cli ports
+  vandrel1-cli -d PIC16F628A -p COM100 program blink.hex
+  vandrel1-cli -d PIC16F628A -p COM100 verify blink.hex
+  vandrel1-cli -d PIC16F628A -p COM100 erase
+  vandrel1-cli -d PIC16F628A -p COM100 read backup.hex
+  vandrel1-cli -d PIC16F628A -p COM100 dump 2000 8
+  vandrel1-cli -p COM100 detect
+  vandrel1-cli --simulate PIC16F628A program examples/blink628a.hex
+
+Environment:
+  VANDREL1_DEVICE     default for --device
+  VANDREL1_PORT       default for --port
+  VANDREL1_SIMULATOR  a device of the device file: COM0 is then that simulated
+                      chip, as with --simulate
+  XDG_STATE_HOME      the simulated chips' state files go to
+                      $XDG_STATE_HOME/vandrel1/DEVICE.hex (else ~/.local/state)
+  VANDREL1_PORTS      the file of extra COM names (Linux, see the README)
+
+Exit status:
+  0    success
+  1    words that read back wrong, or verify errors
+  2    usage: the command line is wrong
+  3    a file, device or port problem
+  130  interrupted (Ctrl-C)
+)";
+
+std::string Example(const std::string& line) { return "Example:\n  " + line + "\n"; }
+
+const char* NonEmpty(const GetEnv& getEnv, const char* name) {
+    const char* value = getEnv ? getEnv(name) : nullptr;
+    return value != nullptr && *value != '\0' ? value : nullptr;
+}
+
+// The areas of --area (none given: all three).
+Areas AreasOf(const std::vector<std::string>& names) {
+    if (names.empty())
+        return {};
+    Areas areas{false, false, false};
+    for (const std::string& name : names) {
+        areas.program = areas.program || name == "program";
+        areas.config = areas.config || name == "config";
+        areas.data = areas.data || name == "data";
+    }
+    return areas;
+}
+
+void AddAreaOption(CLI::App& command, std::vector<std::string>& names) {
+    command.add_option("-a,--area", names, "memory areas, comma-separated: program, config, data (default: all)")
+        ->delimiter(',')
+        ->check(CLI::IsMember({"program", "config", "data"}));
+}
+
+// Defaults: an option given beats --simulate, which beats the environment.
+void ApplyDefaults(Invocation& inv, bool simulateGiven, const GetEnv& getEnv) {
+    if (inv.simulate.empty())
+        if (const char* sim = NonEmpty(getEnv, kSimulatorVariable))
+            inv.simulate = sim;
+    if (inv.device.empty() && simulateGiven)
+        inv.device = inv.simulate;
+    if (inv.port.empty() && simulateGiven)
+        inv.port = serial::kSimulatorPortName;
+    if (inv.device.empty())
+        if (const char* device = NonEmpty(getEnv, kDeviceVariable))
+            inv.device = device;
+    if (inv.port.empty())
+        if (const char* port = NonEmpty(getEnv, kPortVariable))
+            inv.port = port;
+    if (inv.device.empty())
+        inv.device = inv.simulate;
+    if (inv.port.empty() && !inv.simulate.empty())
+        inv.port = serial::kSimulatorPortName;
+}
+
+} // namespace
+
+const char* ProgramVersion() { return VANDREL1_VERSION; }
+
+std::int32_t ParseHexArgument(const std::string& what, const std::string& text) {
+    std::string digits = text;
+    if (digits.rfind("0x", 0) == 0 || digits.rfind("0X", 0) == 0)
+        digits.erase(0, 2);
+    else if (digits.rfind('$', 0) == 0)
+        digits.erase(0, 1);
+    const bool hex = !digits.empty() &&
+                     std::all_of(digits.begin(), digits.end(), [](char c) { return HexDigitValue(c) >= 0; });
+    const auto significant = digits.find_first_not_of('0');
+    if (!hex || (significant != std::string::npos && digits.size() - significant > 8))
+        throw CliFailure(ExitStatus::Usage, what + " '" + text + "' is not a hexadecimal number");
+    return StrToInt("$" + digits);
+}
+
+ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const GetEnv& getEnv, std::ostream& out,
+                              std::ostream& err) {
+    Invocation inv;
+    std::vector<std::string> areaNames;
+    bool noErase = false, noVerify = false;
+    std::string address, count;
+
+    CLI::App app("Programs PIC microcontrollers with 14-bit program words in circuit, through a COM port's\n"
+                 "modem-control lines, or a simulated chip on COM0.",
+                 "vandrel1-cli");
+    app.set_version_flag("--version", std::string("vandrel1-cli ") + ProgramVersion());
+    app.require_subcommand(0, 1);
+    app.fallthrough();
+    // Words no command takes land here, to be named in the error.
+    std::vector<std::string> stray;
+    app.add_option("stray", stray)->group("");
+    app.footer(kFooter);
+    app.add_option("-d,--device", inv.device, "the device, a section of the device file (default: $VANDREL1_DEVICE)");
+    app.add_option("-p,--port", inv.port, "the COM port, e.g. COM100 (default: $VANDREL1_PORT)");
+    app.add_option("--simulate", inv.simulate,
+                   "offer COM0 with a simulated chip of this device (as $VANDREL1_SIMULATOR);\n"
+                   "--device and --port then default to it and to COM0");
+    app.add_option("--sim-state", inv.simState,
+                   "the file where the simulated chip keeps its memories between runs\n"
+                   "(default: $XDG_STATE_HOME/vandrel1/DEVICE.hex)");
+    app.add_option("--sim-latency", inv.simLatencyUs,
+                   "microseconds each simulated line change takes, as over a USB adapter (default: 0)")
+        ->check(CLI::Range(0, 1000000));
+    app.add_option("--spec", inv.specPath, "read the devices from this file instead of picspecs.ini");
+    app.add_flag("-q,--quiet", inv.quiet, "print errors only");
+    app.add_flag("-f,--force", inv.force, "go on with a chip whose device ID is not the device given");
+
+    CLI::App* devices = app.add_subcommand("devices", "list the devices of the device file");
+    devices->footer(Example("vandrel1-cli devices"));
+    CLI::App* ports = app.add_subcommand("ports", "list the COM ports that exist, with their device paths");
+    ports->footer(Example("vandrel1-cli ports"));
+
+    CLI::App* program = app.add_subcommand("program", "erase, write and verify the chip from an Intel HEX file");
+    program->add_option("FILE", inv.file, "the Intel HEX file")->required();
+    AddAreaOption(*program, areaNames);
+    program->add_flag("--no-erase", noErase, "do not bulk-erase first");
+    program->add_flag("--no-verify", noVerify, "do not verify after writing");
+    program->footer(Example("vandrel1-cli -d PIC16F628A -p COM100 program blink.hex") +
+                    "Exits 0 only when the run ends with \"complete.\".\n");
+
+    CLI::App* verify = app.add_subcommand("verify", "compare the chip with an Intel HEX file");
+    verify->add_option("FILE", inv.file, "the Intel HEX file")->required();
+    AddAreaOption(*verify, areaNames);
+    verify->footer(Example("vandrel1-cli -d PIC16F628A -p COM100 verify blink.hex"));
+
+    CLI::App* erase = app.add_subcommand("erase", "bulk-erase program/configuration memory and data EEPROM");
+    AddAreaOption(*erase, areaNames);
+    erase->footer(Example("vandrel1-cli -d PIC16F628A -p COM100 erase"));
+
+    CLI::App* read = app.add_subcommand(
+        "read", "read program memory, user IDs, device ID, configuration word and EEPROM into an Intel HEX file");
+    read->add_option("OUT", inv.file, "the Intel HEX file to write (INHX32, EEPROM at byte address 0x4200)")
+        ->required();
+    read->add_flag("--all", inv.all, "keep erased program words (3FFF) in the file");
+    read->footer(Example("vandrel1-cli -d PIC16F628A -p COM100 read backup.hex"));
+
+    CLI::App* dump = app.add_subcommand("dump", "list COUNT words from ADDRESS, one \"AAAA VVVV\" line each");
+    dump->add_option("ADDRESS", address, "the first word address, hexadecimal")->required();
+    dump->add_option("COUNT", count, "the number of words, hexadecimal")->required();
+    dump->footer(Example("vandrel1-cli -d PIC16F628A -p COM100 dump 2000 8"));
+
+    CLI::App* detect = app.add_subcommand("detect", "read the device ID and name the device it belongs to");
+    detect->footer(Example("vandrel1-cli -p COM100 detect"));
+
+    std::vector<const char*> argv;
+    argv.reserve(args.size());
+    for (const std::string& arg : args)
+        argv.push_back(arg.c_str());
+    try {
+        app.parse(static_cast<int>(argv.size()), argv.data());
+    } catch (const CLI::ParseError& error) {
+        const int code = app.exit(error, out, err);
+        return {std::nullopt, code == 0 ? ExitStatus::Success : ExitStatus::Usage};
+    }
+
+    const auto usage = [&](const std::string& message) {
+        err << message << "\nRun with --help for more information.\n";
+        return ParseOutcome{std::nullopt, ExitStatus::Usage};
+    };
+    if (app.get_subcommands().empty())
+        return usage(stray.empty() ? std::string("A command is required")
+                                   : "'" + stray.front() + "' is not a command");
+    if (!stray.empty())
+        return usage("'" + stray.front() + "' is not expected here");
+
+    const std::pair<CLI::App*, Command> commands[] = {
+        {devices, Command::Devices}, {ports, Command::Ports}, {program, Command::Program},
+        {verify, Command::Verify},   {erase, Command::Erase}, {read, Command::Read},
+        {dump, Command::Dump},       {detect, Command::Detect},
+    };
+    for (const auto& [sub, command] : commands)
+        if (sub->parsed())
+            inv.command = command;
+    inv.areas = AreasOf(areaNames);
+    inv.erase = !noErase;
+    inv.verify = !noVerify;
+    ApplyDefaults(inv, !inv.simulate.empty(), getEnv);
+
+    try {
+        if (inv.command == Command::Dump) {
+            inv.address = ParseHexArgument("ADDRESS", address);
+            if (count.size() > 1 && count.front() == '-' && ParseHexArgument("COUNT", count.substr(1)) >= 0)
+                throw CliFailure(ExitStatus::Usage, "COUNT must be 1 or more, not " + count);
+            inv.count = ParseHexArgument("COUNT", count);
+            if (inv.address < 0 || inv.address >= kImageWords)
+                throw CliFailure(ExitStatus::Usage, "ADDRESS " + address + " lies outside the chip's addresses 0000-3FFF");
+            if (inv.count <= 0)
+                throw CliFailure(ExitStatus::Usage, "COUNT must be 1 or more, not " + count);
+            if (inv.count > kImageWords - inv.address)
+                throw CliFailure(ExitStatus::Usage, "ADDRESS + COUNT runs past the last address 3FFF");
+        }
+    } catch (const CliFailure& failure) {
+        err << failure.what() << "\n";
+        return {std::nullopt, failure.Status()};
+    }
+    return {inv, ExitStatus::Success};
+}
+
+} // namespace vandrel::cli

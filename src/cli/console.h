@@ -1,0 +1,32 @@
+#pragma once
+// The command's output: log lines and results on standard output, notes,
+// progress and errors on standard error; --quiet keeps only errors (and the
+// results that are a command's whole point: lists, dumped words, the chip's
+// name).
+#include <string>
+
+#include "cli/cli_context.h"
+#include "cli/progress_line.h"
+
+namespace vandrel::cli {
+
+class Console {
+public:
+    Console(CliContext& ctx, bool quiet)
+        : ctx_(ctx), quiet_(quiet), progress_(ctx.err, ctx.errIsTerminal && !quiet, ctx.clock) {}
+
+    bool Quiet() const { return quiet_; }
+    ProgressLine& Progress() { return progress_; }
+
+    void Log(const std::string& line);    // stdout, unless quiet
+    void Note(const std::string& text);   // stderr, unless quiet
+    void Error(const std::string& text);  // stderr
+    void Result(const std::string& text); // stdout
+
+private:
+    CliContext& ctx_;
+    const bool quiet_;
+    ProgressLine progress_;
+};
+
+} // namespace vandrel::cli

@@ -1,0 +1,155 @@
+#include "cli/inputs.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "cli/exit_status.h"
+#include "serial/com_name_map.h"
+
+namespace vandrel::cli {
+
+namespace {
+
+constexpr int kLastPortNumber = 999; // the run control reads three digits after "COM"
+
+bool SameName(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
+           });
+}
+
+bool InAny(std::int32_t address, std::initializer_list<device::TMemoryRange> ranges) {
+    return std::any_of(ranges.begin(), ranges.end(), [&](device::TMemoryRange r) { return device::InRange(address, r); });
+}
+
+} // namespace
+
+bool ReadTextFile(const std::string& path, std::string& text, std::string& error) {
+    errno = 0;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        error = std::strerror(errno != 0 ? errno : ENOENT);
+        return false;
+    }
+    text.clear();
+    char chunk[16384];
+    std::size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+        text.append(chunk, n);
+    const bool failed = std::ferror(file) != 0;
+    const int readError = errno;
+    std::fclose(file);
+    if (failed) {
+        error = std::strerror(readError != 0 ? readError : EIO);
+        return false;
+    }
+    return true;
+}
+
+std::optional<device::TPicDevice> DeviceFile::Find(const std::string& name) const {
+    const auto it = std::find_if(names.begin(), names.end(), [&](const std::string& n) { return SameName(n, name); });
+    if (it == names.end())
+        return std::nullopt;
+    return device::GetDeviceSpecFromText(text, *it);
+}
+
+std::vector<device::TPicDevice> DeviceFile::Devices() const {
+    std::vector<device::TPicDevice> devices;
+    for (const std::string& name : names)
+        devices.push_back(device::GetDeviceSpecFromText(text, name));
+    return devices;
+}
+
+DeviceFile LoadDeviceFile(const Invocation& inv, const CliContext& ctx) {
+    DeviceFile file;
+    const std::string path = inv.specPath.empty() ? ctx.defaultSpecPath : inv.specPath;
+    file.label = inv.specPath.empty() ? std::string("picspecs.ini") : inv.specPath;
+    std::string error;
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec))
+        error = std::strerror(EISDIR);
+    if (!error.empty() || !ReadTextFile(path, file.text, error))
+        throw CliFailure(ExitStatus::Trouble, path + ": " + error);
+    device::GetDeviceListFromText(file.text, file.names);
+    return file;
+}
+
+device::TPicDevice RequireDevice(const DeviceFile& file, const std::string& name) {
+    if (name.empty())
+        throw CliFailure(ExitStatus::Usage, "no device: give --device NAME or set VANDREL1_DEVICE "
+                                            "(vandrel1-cli devices lists them)");
+    if (auto device = file.Find(name))
+        return *device;
+    throw CliFailure(ExitStatus::Trouble, name + ": no such device in " + file.label);
+}
+
+void LoadHexFile(const std::string& path, image::THexFile& image) {
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec))
+        throw CliFailure(ExitStatus::Trouble, path + ": " + std::strerror(ENOENT));
+    if (std::filesystem::is_directory(path, ec))
+        throw CliFailure(ExitStatus::Trouble, path + ": " + std::strerror(EISDIR));
+    std::optional<int> badLine;
+    image.SetChecksumErrorHook([&](int line) {
+        if (!badLine)
+            badLine = line;
+    });
+    bool loaded = false;
+    try {
+        loaded = image.LoadFromFile(path);
+    } catch (const image::EHexFileError& error) {
+        image.SetChecksumErrorHook(nullptr);
+        throw CliFailure(ExitStatus::Trouble, path + ": " + error.what());
+    }
+    image.SetChecksumErrorHook(nullptr);
+    if (badLine)
+        throw CliFailure(ExitStatus::Trouble, path + " line " + std::to_string(*badLine + 1) + ": checksum error");
+    if (!loaded)
+        throw CliFailure(ExitStatus::Trouble, path + ": empty file");
+}
+
+ImageWords CountImageWords(const image::THexFile& image, const device::TPicDevice& device, const Areas& areas) {
+    ImageWords words;
+    for (std::int32_t address = 0; address < image::THexFile::kWords; ++address) {
+        if (image.GetWord(address) < 0)
+            continue;
+        if ((areas.program && device::InRange(address, device.ProgramMemory)) ||
+            (areas.config && device::InRange(address, device.ConfigurationMemory)) ||
+            (areas.data && device::InRange(address, device.DataMemory)))
+            ++words.chosen;
+        if (!InAny(address, {device.ProgramMemory, device.ConfigurationMemory, device.DataMemory}))
+            ++words.outside;
+    }
+    return words;
+}
+
+PortChoice ChoosePort(const Invocation& inv, OsSystem& system) {
+    if (inv.port.empty())
+        throw CliFailure(ExitStatus::Usage, "no port: give --port COMn or set VANDREL1_PORT "
+                                            "(vandrel1-cli ports lists them)");
+    const std::optional<int> number = serial::ParseComName(inv.port);
+    if (!number || *number > kLastPortNumber)
+        throw CliFailure(ExitStatus::Usage, "'" + inv.port + "' is not a port name (COM0 to COM999)");
+    PortChoice port;
+    port.name = "COM" + std::to_string(*number);
+    if (*number == 0) {
+        if (inv.simulate.empty())
+            throw CliFailure(ExitStatus::Trouble, "COM0: no simulated chip (give --simulate DEVICE or set "
+                                                  "VANDREL1_SIMULATOR)");
+        port.simulated = true;
+        return port;
+    }
+    port.devicePath = system.ResolvePort(port.name);
+    if (port.devicePath.empty())
+        throw CliFailure(ExitStatus::Trouble, port.name + ": no such port (vandrel1-cli ports lists them)");
+    const PortProblem problem = system.CheckPortAccess(port.devicePath);
+    if (problem.kind != OsErrorKind::None)
+        throw CliFailure(ExitStatus::Trouble, PortProblemMessage(port.name, port.devicePath, problem));
+    return port;
+}
+
+} // namespace vandrel::cli

@@ -1,0 +1,45 @@
+#pragma once
+// The command line as plain records: what the parser makes of the arguments
+// and the environment's defaults, before anything is checked or opened.
+#include <cstdint>
+#include <string>
+
+namespace vandrel::cli {
+
+enum class Command { Devices, Ports, Program, Verify, Erase, Read, Dump, Detect };
+
+// The memory areas a program, verify or erase works on.
+struct Areas {
+    bool program = true;
+    bool config = true;
+    bool data = true;
+};
+
+struct Invocation {
+    Command command = Command::Devices;
+
+    // Common to every command ("" when not given and no default applies).
+    std::string device;            // a section of the device file
+    std::string port;              // "COMn"
+    std::string simulate;          // the device of the simulated chip on COM0
+    std::string simState;          // the simulated chip's state file ("" the default place)
+    std::int64_t simLatencyUs = 0; // time of each simulated line call
+    std::string specPath;          // the device file ("" picspecs.ini beside the program)
+    bool quiet = false;
+    bool force = false;            // go on with a chip that is not the device given
+
+    // program, verify (input) and read (output)
+    std::string file;
+    Areas areas;
+    bool erase = true;  // program: bulk erase first
+    bool verify = true; // program: verify after writing
+    bool all = false;   // read: keep erased program words too
+
+    // dump: both hexadecimal, as the window reads them
+    std::int32_t address = 0;
+    std::int32_t count = 0;
+};
+
+const char* CommandName(Command command);
+
+} // namespace vandrel::cli

@@ -1,0 +1,46 @@
+#pragma once
+// What the command-line program needs of the machine, behind one interface so
+// that tests run it against made-up ports: the COM port list, where a COM
+// name leads, whether that device can be opened (found without opening it),
+// and the port driver.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "serial/com_ports.h"
+#include "serial/port_driver.h"
+
+namespace vandrel::cli {
+
+// Why a port cannot be used, by kind rather than by the system's wording.
+enum class OsErrorKind { None, NotFound, Permission, Busy, Other };
+
+struct PortProblem {
+    OsErrorKind kind = OsErrorKind::None;
+    std::string reason; // the system's text
+};
+
+class OsSystem {
+public:
+    virtual ~OsSystem() = default;
+    virtual std::vector<serial::ComPortInfo> ListPorts() = 0;
+    // The device a COM name leads to; empty when none.
+    virtual std::string ResolvePort(const std::string& comName) = 0;
+    // What keeps the device from being opened, as far as can be seen without
+    // opening it; kind None when nothing does.
+    virtual PortProblem CheckPortAccess(const std::string& devicePath) = 0;
+    // The driver for one opening of "\\.\COMn".
+    virtual std::unique_ptr<serial::PortDriver> MakePortDriver(const std::string& deviceName) = 0;
+};
+
+// The real machine (os_system_posix.cpp / os_system_win32.cpp).
+std::unique_ptr<OsSystem> MakeOsSystem();
+bool StandardErrorIsTerminal();
+
+// "COM100 (/dev/ttyUSB0): Permission denied — add your user to the dialout group"
+std::string PortProblemMessage(const std::string& comName, const std::string& devicePath, const PortProblem& problem);
+
+// The hint for a kind of problem on this system ("" none).
+std::string PortProblemHint(OsErrorKind kind);
+
+} // namespace vandrel::cli

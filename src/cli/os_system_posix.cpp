@@ -1,0 +1,54 @@
+#include "cli/os_system.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace vandrel::cli {
+
+namespace {
+
+OsErrorKind KindOfErrno(int error) {
+    switch (error) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO: return OsErrorKind::NotFound;
+    case EACCES:
+    case EPERM: return OsErrorKind::Permission;
+    case EBUSY: return OsErrorKind::Busy;
+    default: return OsErrorKind::Other;
+    }
+}
+
+class PosixSystem final : public OsSystem {
+public:
+    std::vector<serial::ComPortInfo> ListPorts() override { return serial::EnumerateComPorts(); }
+    std::string ResolvePort(const std::string& comName) override { return serial::ResolveComDevice(comName); }
+    PortProblem CheckPortAccess(const std::string& devicePath) override {
+        if (::access(devicePath.c_str(), R_OK | W_OK) == 0)
+            return {};
+        const int error = errno;
+        return {KindOfErrno(error), std::strerror(error)};
+    }
+    std::unique_ptr<serial::PortDriver> MakePortDriver(const std::string&) override {
+        return serial::MakePlatformPortDriver();
+    }
+};
+
+} // namespace
+
+std::unique_ptr<OsSystem> MakeOsSystem() { return std::make_unique<PosixSystem>(); }
+
+bool StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+
+std::string PortProblemHint(OsErrorKind kind) {
+    switch (kind) {
+    case OsErrorKind::Permission: return "add your user to the dialout group";
+    case OsErrorKind::Busy: return "another program has the port open";
+    case OsErrorKind::NotFound: return "is the adapter plugged in?";
+    default: return {};
+    }
+}
+
+} // namespace vandrel::cli

@@ -1,0 +1,37 @@
+#include "cli/os_system.h"
+
+#include <io.h>
+
+#include <cstdio>
+
+namespace vandrel::cli {
+
+namespace {
+
+class Win32System final : public OsSystem {
+public:
+    std::vector<serial::ComPortInfo> ListPorts() override { return serial::EnumerateComPorts(); }
+    std::string ResolvePort(const std::string& comName) override { return serial::ResolveComDevice(comName); }
+    // A COM device cannot be looked at without opening it: the open reports.
+    PortProblem CheckPortAccess(const std::string&) override { return {}; }
+    std::unique_ptr<serial::PortDriver> MakePortDriver(const std::string&) override {
+        return serial::MakePlatformPortDriver();
+    }
+};
+
+} // namespace
+
+std::unique_ptr<OsSystem> MakeOsSystem() { return std::make_unique<Win32System>(); }
+
+bool StandardErrorIsTerminal() { return ::_isatty(::_fileno(stderr)) != 0; }
+
+std::string PortProblemHint(OsErrorKind kind) {
+    switch (kind) {
+    case OsErrorKind::Permission:
+    case OsErrorKind::Busy: return "another program has the port open";
+    case OsErrorKind::NotFound: return "is the adapter plugged in?";
+    default: return {};
+    }
+}
+
+} // namespace vandrel::cli

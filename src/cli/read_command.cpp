@@ -1,0 +1,87 @@
+// read: the chip into an Intel HEX file, through the window's dump.
+#include <algorithm>
+#include <array>
+
+#include "cli/chip_run.h"
+#include "cli/commands.h"
+#include "common/atomic_file.h"
+#include "image/hex_writer.h"
+
+namespace vandrel::cli {
+
+namespace {
+
+constexpr std::uint16_t kErasedProgramWord = 0x3FFF;
+
+// What a read keeps: program memory, user IDs, device ID, configuration
+// word(s) and the EEPROM; not the rest of the configuration area.
+std::array<device::TMemoryRange, 5> ReadRanges(const device::TPicDevice& d) {
+    return {d.ProgramMemory, d.UserID, d.DeviceID, d.ConfigurationWord, d.DataMemory};
+}
+
+bool Kept(std::int32_t address, const device::TPicDevice& device) {
+    const auto ranges = ReadRanges(device);
+    return std::any_of(ranges.begin(), ranges.end(), [&](device::TMemoryRange r) { return device::InRange(address, r); });
+}
+
+} // namespace
+
+ExitStatus RunReadCommand(const Invocation& inv, CliContext& ctx) {
+    Console console(ctx, inv.quiet);
+    const DeviceFile file = LoadDeviceFile(inv, ctx);
+    const device::TPicDevice device = RequireDevice(file, inv.device);
+    AtomicFile output(inv.file);
+    if (const std::string error = output.Prepare(); !error.empty())
+        throw CliFailure(ExitStatus::Trouble, inv.file + ": " + error);
+    const PortChoice port = ChoosePort(inv, ctx.system);
+
+    // One walk from the lowest address kept to the highest; the dump skips
+    // the addresses between the areas without a command.
+    std::int32_t first = image::THexFile::kWords, end = 0, words = 0;
+    for (device::TMemoryRange r : ReadRanges(device)) {
+        if (r.Size <= 0)
+            continue;
+        first = std::min<std::int32_t>(first, std::max<std::int32_t>(r.Address, 0));
+        end = std::max<std::int32_t>(end, std::min<std::int32_t>(r.Address + r.Size, image::THexFile::kWords));
+    }
+    for (std::int32_t a = first; a < end; ++a)
+        words += Kept(a, device) ? 1 : 0;
+    if (words == 0)
+        throw CliFailure(ExitStatus::Trouble, device.Name + ": " + file.label + " gives it no memory to read");
+    const OperationRequest request = DumpRequest(first, end - first);
+    const image::THexFile noImage;
+    const OperationPlan plan = PlanOperation(device, noImage, request);
+
+    ChipSession session(ctx, inv, file, port);
+    const ChipCheck check = ReadDeviceId(session, ctx, ProbeDevice(&device), file);
+    AcceptChip(check, device, file, inv.force, session, console);
+    RunDisplay display;
+    display.wordLines = false;
+    display.countLabel = "READ";
+    display.countTotal = words;
+    image::THexFile unused;
+    const RunReport report = RunOnConsole(session, ctx, console, unused, device, request, plan, check.pace, display);
+    if (const ExitStatus status = ExitStatusOf(report.outcome); status != ExitStatus::Success)
+        return status; // nothing is written
+
+    image::THexFile chip;
+    std::int32_t read = 0, kept = 0;
+    for (const std::string& line : report.log) {
+        std::int32_t address = 0, value = 0;
+        if (!ParseWordLine(line, address, value) || !Kept(address, device))
+            continue;
+        ++read;
+        if (device::InRange(address, device.DataMemory))
+            value &= 0xFF; // an EEPROM cell is the low byte of its word
+        else if (!inv.all && device::InRange(address, device.ProgramMemory) && value == kErasedProgramWord)
+            continue;
+        chip.SetWord(address, static_cast<std::int16_t>(value));
+        ++kept;
+    }
+    if (const std::string error = output.Commit(image::WriteHexText(chip)); !error.empty())
+        throw CliFailure(ExitStatus::Trouble, inv.file + ": " + error);
+    console.Note("Read " + std::to_string(read) + " words; wrote " + std::to_string(kept) + " to " + inv.file + ".");
+    return ExitStatus::Success;
+}
+
+} // namespace vandrel::cli

@@ -1,0 +1,47 @@
+#pragma once
+// Files written whole or not at all: the text goes to a temporary file beside
+// the target, which then takes the target's place in one rename. A reader
+// (or a program killed half-way) sees the old contents or the new ones,
+// never a mix.
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+namespace vandrel {
+
+class AtomicFile {
+public:
+    explicit AtomicFile(std::string path);
+    ~AtomicFile(); // removes the temporary file unless committed
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    // Creates the temporary file, so that a target that cannot be written is
+    // found before any work is done. "" on success, else the system's reason.
+    std::string Prepare();
+    // Writes the text and puts the file in place (Prepare first if not done).
+    // "" on success, else the system's reason; the target is then untouched.
+    std::string Commit(std::string_view text);
+    // Drops the temporary file; the target stays as it was.
+    void Discard();
+
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+    std::string temp_;
+    std::FILE* file_ = nullptr;
+};
+
+// Prepare and Commit in one: "" on success, else the system's reason.
+std::string WriteFileAtomically(const std::string& path, std::string_view text);
+
+// OS halves (atomic_file_posix.cpp, atomic_file_win32.cpp).
+namespace detail {
+// Forces the written data of an open file to the disk; false on failure (errno set).
+bool FlushFileToDisk(std::FILE* file);
+// Renames `from` over `to`, replacing it; "" or the system's reason.
+std::string ReplaceFile(const std::string& from, const std::string& to);
+} // namespace detail
+
+} // namespace vandrel

@@ -1,0 +1,41 @@
+#pragma once
+// What the device ID word of a chip says: which device of the device file it
+// is, and its revision. Used by the command-line program before it touches a
+// chip; the window's runs never read the device ID.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "device/pic_device.h"
+
+namespace vandrel::programmer {
+
+// Bits 13-5 name the device, bits 4-0 its silicon revision.
+inline constexpr std::uint16_t kDeviceIdMask = 0x3FE0;
+inline constexpr std::uint16_t kRevisionMask = 0x001F;
+
+struct ChipIdentity {
+    enum class Kind {
+        NoChip,  // the ID read as 0x3FFF or 0x0000: nothing drives the data line
+        Known,   // matches a device of the list
+        Unknown, // a chip answers, but with an ID no device of the list has
+    };
+    Kind kind = Kind::NoChip;
+    std::uint16_t id = 0;
+    std::string deviceName; // Known: the first device of the list that matches
+    int revision = 0;
+};
+
+// False for 0x3FFF (no chip, no power: the line floats high) and 0x0000
+// (the line held low: a wrong adapter or port).
+bool ChipAnswers(std::uint16_t id);
+
+// The device record carries an ID value (DeviceID.Size > 0, a value of 0 or more).
+bool HasDeviceId(const device::TPicDevice& device);
+
+// The ID matches the device's DeviceID.Value in bits 13-5.
+bool IdMatches(std::uint16_t id, const device::TPicDevice& device);
+
+ChipIdentity IdentifyChip(std::uint16_t id, const std::vector<device::TPicDevice>& devices);
+
+} // namespace vandrel::programmer

@@ -1,0 +1,76 @@
+#include "programmer/run_estimate.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace vandrel::programmer {
+
+namespace {
+
+std::string Printf(const char* format, double value) {
+    char text[48];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+} // namespace
+
+namespace {
+constexpr double kMostOverWaitUs = 5000;
+} // namespace
+
+std::int64_t RunEstimate::WaitUs() const {
+    return askedWaitUs + std::llround(pace.usOverWait * static_cast<double>(waits));
+}
+
+std::int64_t RunEstimate::TotalUs() const {
+    return std::llround(pace.usPerCall * static_cast<double>(lineCalls)) + WaitUs();
+}
+
+std::optional<Pace> MeasurePace(const MeasuredTimes& measured, std::uint64_t calls) {
+    if (calls == 0)
+        return std::nullopt;
+    Pace pace;
+    const std::int64_t busy = std::max<std::int64_t>(measured.elapsedUs - measured.waitedUs, 0);
+    pace.usPerCall = static_cast<double>(busy) / static_cast<double>(calls);
+    if (measured.waits > 0)
+        pace.usOverWait = std::clamp(static_cast<double>(measured.waitedUs - measured.askedUs) /
+                                         static_cast<double>(measured.waits),
+                                     0.0, kMostOverWaitUs);
+    return pace;
+}
+
+std::string FormatDuration(std::int64_t us) {
+    us = std::max<std::int64_t>(us, 0);
+    const double seconds = static_cast<double>(us) / 1e6;
+    if (seconds < 1.0)
+        return Printf("%.2f s", seconds);
+    if (seconds < 10.0)
+        return Printf("%.1f s", seconds);
+    const std::int64_t whole = std::llround(seconds);
+    if (whole < 60)
+        return std::to_string(whole) + " s";
+    if (whole < 3600)
+        return std::to_string(whole / 60) + " min " + std::to_string(whole % 60) + " s";
+    const std::int64_t minutes = (whole + 30) / 60;
+    return std::to_string(minutes / 60) + " h " + std::to_string(minutes % 60) + " min";
+}
+
+std::string GroupThousands(std::uint64_t value) {
+    std::string digits = std::to_string(value);
+    for (auto pos = static_cast<std::ptrdiff_t>(digits.size()) - 3; pos > 0; pos -= 3)
+        digits.insert(static_cast<std::size_t>(pos), ",");
+    return digits;
+}
+
+std::string DescribeEstimate(const RunEstimate& estimate) {
+    const double perCall = estimate.pace.usPerCall;
+    const std::string pace = perCall >= 100.0 ? Printf("%.2f ms", perCall / 1000.0) : Printf("%.1f \u00b5s", perCall);
+    const double waits = static_cast<double>(estimate.WaitUs()) / 1e6;
+    const std::string waitText = waits < 60.0 ? Printf("%.1f s", waits) : FormatDuration(estimate.WaitUs());
+    return "about " + FormatDuration(estimate.TotalUs()) + ": " + pace + " per line change \u00d7 " +
+           GroupThousands(estimate.lineCalls) + " line changes + " + waitText + " of programming waits";
+}
+
+} // namespace vandrel::programmer

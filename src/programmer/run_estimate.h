@@ -1,0 +1,49 @@
+#pragma once
+// How long a run will take: its line calls at this adapter's pace plus its
+// waits. The number of calls and the waits come from the planned run, the
+// pace from a short operation measured on the real port.
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace vandrel::programmer {
+
+// The pace of this adapter and this machine.
+struct Pace {
+    double usPerCall = 0;    // one line call (RTS/DTR change, break change, CTS read)
+    double usOverWait = 0;   // how much longer than asked a wait takes (the system's sleep)
+};
+
+// The times of a measured operation.
+struct MeasuredTimes {
+    std::int64_t elapsedUs = 0;
+    std::int64_t waitedUs = 0; // spent in its waits
+    std::int64_t askedUs = 0;  // the waits asked for
+    std::int64_t waits = 0;    // how many
+};
+
+// The pace from a measured operation that made `calls` line calls: the time
+// not spent waiting over the calls, and the overrun per wait (at most 5 ms:
+// more is a hiccup of the machine, not its habit). Nothing without a call.
+std::optional<Pace> MeasurePace(const MeasuredTimes& measured, std::uint64_t calls);
+
+struct RunEstimate {
+    Pace pace;
+    std::uint64_t lineCalls = 0; // in the planned run
+    std::int64_t askedWaitUs = 0; // resets, programming and erase waits of the planned run
+    std::int64_t waits = 0;       // how many
+    std::int64_t WaitUs() const;  // the waits as they will take
+    std::int64_t TotalUs() const;
+};
+
+// "about 6 min 10 s: 0.93 ms per line change × 383,916 line changes + 18.4 s
+// of programming waits"
+std::string DescribeEstimate(const RunEstimate& estimate);
+
+// A duration for people: "0.42 s", "7.3 s", "42 s", "6 min 10 s", "2 h 5 min".
+std::string FormatDuration(std::int64_t us);
+
+// 383916 -> "383,916".
+std::string GroupThousands(std::uint64_t value);
+
+} // namespace vandrel::programmer

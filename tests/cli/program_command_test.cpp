@@ -1,0 +1,185 @@
+// program, verify and erase on the simulated chip: the window's steps and log
+// lines, the device check before them, and the exit statuses of their ends.
+#include <csignal>
+
+#include "cli/cli_test_env.h"
+#include "simulator/sim_state_file.h"
+
+namespace vandrel::test {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+const Strings kFullRunLog = {
+    "<RESET>", "<BULK ERASE PROGRAM/CONFIG MEMORY>", "<RESET>", "<BULK ERASE DATA MEMORY>",
+    "<RESET>", "<LOAD PROGRAM MEMORY>",              "<RESET>", "<LOAD CONFIGURATION DATA>",
+    "<RESET>", "<LOAD EEPROM DATA>",                 "<RESET>", "<VERIFY PROGRAM MEMORY>",
+    "<RESET>", "<VERIFY CONFIGURATION MEMORY>",      "<RESET>", "<VERIFY EEPROM DATA>",
+    "complete.",
+};
+
+class ProgramCommand : public CliTest {
+protected:
+    CliResult Sim(const std::string& device, Strings args) {
+        Strings all = {"--simulate", device, "--sim-state", State(device)};
+        all.insert(all.end(), args.begin(), args.end());
+        return Run(all);
+    }
+};
+
+TEST_F(ProgramCommand, ProgramRunsEveryStepOfTheWindowsDownloadAndExitsZeroOnComplete) {
+    const CliResult r = Sim("PIC16F628A", {"program", ExampleHex()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Lines(r.out), kFullRunLog);
+    EXPECT_NE(r.err.find("COM0 (simulated PIC16F628A): PIC16F628A revision 0 (device ID 1060)"), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("Process finished."), std::string::npos);
+    EXPECT_EQ(Chip()->ReadWord(0), 0x2805);
+    EXPECT_EQ(Chip()->ReadWord(0x2007), 0x3F70);
+    EXPECT_EQ(Chip()->ReadWord(0x2101), 0x42);
+    EXPECT_TRUE(Chip()->Violations().empty());
+    EXPECT_FALSE(SimPort()->IsOpen());
+}
+
+TEST_F(ProgramCommand, OptionsTickOnlyTheStepsOfTheAreasChosen) {
+    struct Case {
+        Strings args;
+        Strings log;
+    };
+    const std::vector<Case> cases = {
+        {{"program", "--area", "data", "--no-erase", ExampleHex()},
+         {"<RESET>", "<LOAD EEPROM DATA>", "<RESET>", "<VERIFY EEPROM DATA>", "complete."}},
+        {{"program", "--area", "program,config", "--no-verify", ExampleHex()},
+         {"<RESET>", "<BULK ERASE PROGRAM/CONFIG MEMORY>", "<RESET>", "<LOAD PROGRAM MEMORY>", "<RESET>",
+          "<LOAD CONFIGURATION DATA>", "complete."}},
+        {{"program", "-a", "config", ExampleHex()},
+         {"<RESET>", "<LOAD CONFIGURATION DATA>", "<RESET>", "<VERIFY CONFIGURATION MEMORY>", "complete."}},
+        {{"verify", "--area", "config", ExampleHex()}, {"<RESET>", "<VERIFY CONFIGURATION MEMORY>", "complete."}},
+        {{"erase"},
+         {"<RESET>", "<BULK ERASE PROGRAM/CONFIG MEMORY>", "<RESET>", "<BULK ERASE DATA MEMORY>", "complete."}},
+        {{"erase", "--area", "data"}, {"<RESET>", "<BULK ERASE DATA MEMORY>", "complete."}},
+    };
+    for (const Case& c : cases) {
+        std::string trace;
+        for (const std::string& arg : c.args)
+            trace += arg + " ";
+        SCOPED_TRACE(trace);
+        const CliResult r = Sim("PIC16F628A", c.args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(Lines(r.out), c.log);
+    }
+}
+
+TEST_F(ProgramCommand, TheChipKeepsItsMemoriesFromOneRunToTheNext) {
+    // Into the default state file: no --sim-state.
+    ASSERT_EQ(Run({"--simulate", "PIC16F628A", "program", ExampleHex()}).status, 0);
+    EXPECT_TRUE(std::filesystem::exists(dir / "state/vandrel1/PIC16F628A.hex"));
+    const CliResult verified = Run({"--simulate", "PIC16F628A", "verify", ExampleHex()});
+    EXPECT_EQ(verified.status, 0) << verified.out;
+    ASSERT_EQ(Run({"--simulate", "PIC16F628A", "erase"}).status, 0);
+    const CliResult blank = Run({"--simulate", "PIC16F628A", "verify", ExampleHex()});
+    EXPECT_EQ(blank.status, 1);
+    const Strings lines = Lines(blank.out);
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Verify Error at [0000]: 2805 -> 3FFF NG"), lines.end());
+    // 33 program words and 7 EEPROM bytes: a bulk erase at address 0 leaves
+    // the configuration words as they were.
+    EXPECT_EQ(lines.back(), "40 errors.");
+}
+
+TEST_F(ProgramCommand, AStuckBitGivesTheWindowsErrorLinesAndStatusOne) {
+    onSimulator = [](simulator::SimChip& chip) { chip.SetStuckBit(13, false); };
+    const CliResult r = Sim("PIC16F628A", {"program", "--area", "program", ExampleHex()});
+    EXPECT_EQ(r.status, 1);
+    const Strings lines = Lines(r.out);
+    // goto start (2805) has bit 13 set; it reads back without it.
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Write Error at [0000]: 2805 -> 0805 NG"), lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Verify Error at [0000]: 2805 -> 0805 NG"), lines.end());
+    EXPECT_TRUE(lines.back().size() > 8 && lines.back().substr(lines.back().size() - 8) == " errors.")
+        << lines.back();
+}
+
+TEST_F(ProgramCommand, AChipThatIsNotTheDeviceGivenIsRefusedUnlessForced) {
+    // A PIC16F627A takes the PIC16F628A's timings: forced, the run succeeds.
+    const Strings args = {"--device", "PIC16F628A", "program", ExampleHex()};
+    const CliResult refused = Sim("PIC16F627A", args);
+    EXPECT_EQ(refused.status, 3);
+    EXPECT_NE(refused.err.find("COM0 (simulated PIC16F627A): the chip is PIC16F627A revision 0 (device ID 1040), "
+                               "not the PIC16F628A given (--force to go on)"),
+              std::string::npos)
+        << refused.err;
+    EXPECT_EQ(refused.out, "");
+    EXPECT_EQ(Chip()->ReadWord(0), 0x3FFF);
+    EXPECT_FALSE(std::filesystem::exists(State("PIC16F627A")));
+
+    Strings forced = args;
+    forced.insert(forced.begin(), "--force");
+    const CliResult accepted = Sim("PIC16F627A", forced);
+    EXPECT_EQ(accepted.status, 0) << accepted.err;
+    EXPECT_NE(accepted.err.find("(going on: --force)"), std::string::npos);
+    EXPECT_EQ(Chip()->ReadWord(0), 0x2805);
+}
+
+TEST_F(ProgramCommand, NoChipAnswersWhetherTheDataLineFloatsHighOrIsHeldLow) {
+    for (const bool ctsOn : {false, true}) {
+        SCOPED_TRACE(ctsOn ? "held low" : "floats high");
+        onSimulator = [ctsOn](simulator::SimChip& chip) { chip.SetNoChip(true, ctsOn); };
+        const CliResult r = Sim("PIC16F628A", {"program", ExampleHex()});
+        EXPECT_EQ(r.status, 3);
+        EXPECT_NE(r.err.find(std::string("no chip answers (device ID ") + (ctsOn ? "0000" : "3FFF") + ")"),
+                  std::string::npos)
+            << r.err;
+        EXPECT_EQ(r.out, "");
+    }
+}
+
+TEST_F(ProgramCommand, CtrlCInTheMiddleOfAWriteEndsWithStatus130AndAConsistentStateFile) {
+    // The fifth programming wait of the program area gets the signal, as a
+    // user's Ctrl-C would arrive while the word is being written.
+    int programmingWaits = 0;
+    clock.OnWaitMs = [&](std::int64_t ms) {
+        if (ms == 8 && ++programmingWaits == 5)
+            std::raise(SIGINT);
+    };
+    const CliResult r = Sim("PIC16F628A", {"program", ExampleHex()});
+    EXPECT_EQ(r.status, 130);
+    EXPECT_NE(r.err.find("Terminated by user."), std::string::npos) << r.err;
+    EXPECT_FALSE(SimPort()->IsOpen());
+    const Strings lines = Lines(r.out);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(), "<LOAD PROGRAM MEMORY>");
+
+    // The word whose wait was cut into is still read back (as the window
+    // does), then the run stops: five words are in, and the file says so.
+    const auto saved = WordsOf(State("PIC16F628A"));
+    EXPECT_EQ(saved.at(0), 0x2805);
+    for (std::int32_t a = 0; a < 0x4000; ++a) {
+        const std::int32_t word = Chip()->ReadWord(a);
+        const bool erased = word < 0 || word == (a >= 0x2100 ? 0xFF : 0x3FFF);
+        if (a == 0x2006)
+            continue;
+        EXPECT_EQ(saved.count(a) != 0, !erased) << std::hex << a;
+        if (!erased && saved.count(a)) {
+            EXPECT_EQ(saved.at(a), word) << std::hex << a;
+        }
+    }
+    EXPECT_EQ(saved.size(), 6u); // the five words and the device ID
+}
+
+TEST_F(ProgramCommand, AnImageWithNothingForTheChosenAreasIsRefusedBeforeThePortOpens) {
+    const std::string hex = dir.Write("eeprom.hex", HexOf({{0x2100, 0x12}}));
+    const CliResult r = Sim("PIC16F628A", {"program", "--area", "program,config", hex});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(r.err.find("eeprom.hex: no word for the chosen areas of the PIC16F628A"), std::string::npos) << r.err;
+    EXPECT_EQ(SimPort(), nullptr);
+
+    // Words outside the device are left out, with a warning.
+    const std::string wide = dir.Write("wide.hex", HexOf({{0x0000, 0x2805}, {0x0900, 0x0001}}));
+    const CliResult warned = Sim("PIC16F628A", {"program", "--area", "program", wide});
+    EXPECT_EQ(warned.status, 0) << warned.err;
+    EXPECT_NE(warned.err.find("warning: " + wide + ": 1 words lie outside the PIC16F628A's memory"),
+              std::string::npos)
+        << warned.err;
+}
+
+} // namespace
+} // namespace vandrel::test

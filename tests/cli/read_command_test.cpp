@@ -1,0 +1,115 @@
+// read: the chip into an Intel HEX file that programs the same chip again.
+#include <csignal>
+
+#include "cli/cli_test_env.h"
+#include "image/hex_file.h"
+
+namespace vandrel::test {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+class ReadCommand : public CliTest {
+protected:
+    CliResult Sim(const std::string& device, const std::string& state, Strings args) {
+        Strings all = {"--simulate", device, "--sim-state", state};
+        all.insert(all.end(), args.begin(), args.end());
+        return Run(all);
+    }
+
+    // Every word of `original` is in `read`; every other word of `read` is
+    // erased, or the device ID, which the chip answers on its own.
+    static void ExpectSameChip(const std::map<std::int32_t, std::int16_t>& original,
+                               const std::map<std::int32_t, std::int16_t>& read, const device::TPicDevice& device) {
+        for (const auto& [address, word] : original) {
+            ASSERT_TRUE(read.count(address)) << std::hex << address;
+            EXPECT_EQ(read.at(address), word) << std::hex << address;
+        }
+        for (const auto& [address, word] : read) {
+            if (original.count(address))
+                continue;
+            if (device::InRange(address, device.DeviceID)) {
+                EXPECT_EQ(word, device.DeviceIDValue);
+            } else if (device::InRange(address, device.DataMemory)) {
+                EXPECT_EQ(word, 0xFF) << std::hex << address;
+            } else {
+                EXPECT_TRUE(device::InRange(address, device.UserID) || device::InRange(address, device.ConfigurationWord))
+                    << std::hex << address;
+                EXPECT_EQ(word, 0x3FFF) << std::hex << address;
+            }
+        }
+    }
+};
+
+TEST_F(ReadCommand, ProgramThenReadGivesBackEveryWordOfTheExampleAndOfEachDevicesTestImage) {
+    struct Case {
+        device::TPicDevice device;
+        std::string hex;
+    };
+    std::vector<Case> cases = {{ShippedDevice("PIC16F628A"), ExampleHex()}};
+    for (const device::TPicDevice& device : ShippedDevices())
+        cases.push_back({device, dir.Write(device.Name + ".hex", HexOf(AcceptanceWords(device)))});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.device.Name + " " + c.hex);
+        const std::string state = dir / (c.device.Name + std::to_string(&c - cases.data()) + ".state");
+        const CliResult programmed = Sim(c.device.Name, state, {"program", c.hex});
+        ASSERT_EQ(programmed.status, 0) << programmed.err;
+        const std::string out = dir / "read.hex";
+        const CliResult read = Sim(c.device.Name, state, {"read", out});
+        ASSERT_EQ(read.status, 0) << read.err;
+        ExpectSameChip(WordsOf(c.hex), WordsOf(out), c.device);
+    }
+}
+
+TEST_F(ReadCommand, ReadProgramOntoABlankChipAndReadAgainGivesTheSameFile) {
+    for (const bool all : {false, true}) {
+        SCOPED_TRACE(all ? "--all" : "erased words left out");
+        const std::string first = dir / "first.state", second = dir / (all ? "second-all.state" : "second.state");
+        ASSERT_EQ(Sim("PIC16F628A", first, {"program", ExampleHex()}).status, 0);
+        Strings readArgs = {"read", dir / "a.hex"};
+        if (all)
+            readArgs.push_back("--all");
+        ASSERT_EQ(Sim("PIC16F628A", first, readArgs).status, 0);
+        ASSERT_EQ(Sim("PIC16F628A", second, {"program", dir / "a.hex"}).status, 0);
+        readArgs[1] = dir / "b.hex";
+        ASSERT_EQ(Sim("PIC16F628A", second, readArgs).status, 0);
+        EXPECT_EQ(ReadWholeFile(dir / "a.hex"), ReadWholeFile(dir / "b.hex"));
+        const auto words = WordsOf(dir / "a.hex");
+        // 2048 program words with --all, else the 33 of the example; 4 user
+        // IDs, the device ID, the configuration word; 128 EEPROM bytes.
+        EXPECT_EQ(words.size(), (all ? 2048u : 33u) + 6u + 128u);
+        EXPECT_EQ(words.count(0x2004), 0u); // reserved
+        EXPECT_EQ(words.at(0x4200 / 2), 0x05);
+    }
+}
+
+TEST_F(ReadCommand, TheFileIsInhx32WithTheEepromAtByteAddress4200) {
+    ASSERT_EQ(Sim("PIC16F628A", dir / "s", {"program", ExampleHex()}).status, 0);
+    const CliResult r = Sim("PIC16F628A", dir / "s", {"read", dir / "out.hex"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Strings lines = Lines(ReadWholeFile(dir / "out.hex"));
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines.front(), ":020000040000FA");
+    EXPECT_EQ(lines.back(), ":00000001FF");
+    EXPECT_NE(std::find(lines.begin(), lines.end(), ":10420000050042004C0049004E004B000000FF003A"), lines.end());
+    // The log shows the dump's steps but not its 2182 word lines.
+    EXPECT_EQ(Lines(r.out), (Strings{"<RESET>", "<RESET>", "<RESET>"}));
+    EXPECT_NE(r.err.find("Read 2182 words; wrote 167 to " + dir / "out.hex"), std::string::npos) << r.err;
+}
+
+TEST_F(ReadCommand, CtrlCWritesNoFile) {
+    int resets = 0;
+    clock.OnWaitMs = [&](std::int64_t ms) {
+        if (ms == 100 && ++resets == 4) // the read's own second reset
+            std::raise(SIGINT);
+    };
+    const CliResult r = Sim("PIC16F628A", dir / "s", {"read", dir / "out.hex"});
+    EXPECT_EQ(r.status, 130);
+    EXPECT_NE(r.err.find("Terminated by user."), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(dir / "out.hex"));
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+        EXPECT_EQ(entry.path().filename().string().find("out.hex"), std::string::npos) << entry.path();
+}
+
+} // namespace
+} // namespace vandrel::test
