@@ -1,14 +1,16 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
 #include "device/device_spec_path_p.h"
+#include "support/temp_dir.h"
 
 namespace vandrel::device {
 namespace {
+
+using test::TempDir;
 
 namespace fs = std::filesystem;
 
@@ -16,20 +18,7 @@ namespace fs = std::filesystem;
 // program, <root>/share/vandrel1 the installed device file.
 class DeviceSpecLookupTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        static std::atomic<int> counter{0};
-        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-        root_ = fs::temp_directory_path() /
-                ("vandrel_lookup_" + std::string(test->name()) + "_" + std::to_string(counter++));
-        fs::remove_all(root_);
-        fs::create_directories(root_ / "bin");
-    }
-    void TearDown() override
-    {
-        std::error_code ec;
-        fs::remove_all(root_, ec);
-    }
+    void SetUp() override { fs::create_directories(root_ / "bin"); }
     // The program's directory as the OS half gives it: with its separator.
     std::string BinDir() const { return (root_ / "bin").string() + static_cast<char>(fs::path::preferred_separator); }
     std::string Beside() const { return BinDir() + "picspecs.ini"; }
@@ -40,7 +29,8 @@ protected:
         std::ofstream(file, std::ios::binary) << "[PIC16F84A]\n";
     }
 
-    fs::path root_;
+    TempDir tree_{"vandrel_lookup"};
+    const fs::path& root_ = tree_.Path();
 };
 
 TEST_F(DeviceSpecLookupTest, TheFileBesideTheProgramWinsAndIsNamedWhenThereIsNone)
