@@ -57,6 +57,7 @@ ChipCheck ReadDeviceId(ChipSession& session, CliContext& ctx, const device::TPic
 
     ConsoleHost host(ctx.clock);
     host.Interrupt = InterruptSource(ctx);
+    host.RecordPoints = true;
     session.Run(host, noImage, probe, request);
     const RunOutcome outcome = host.Outcome(false);
     if (outcome.interrupted)
@@ -78,6 +79,18 @@ ChipCheck ReadDeviceId(ChipSession& session, CliContext& ctx, const device::TPic
     check.identity = programmer::IdentifyChip(static_cast<std::uint16_t>(*id), file.Devices());
     if (host.Span.started && host.Span.ended)
         check.pace = programmer::MeasurePace(host.Span.Times(), plan.span.Calls());
+    // The real run showed the planned run's statuses: the planned calls between
+    // two of them took the time measured between the same two.
+    if (check.pace && host.Points.size() == plan.points.size()) {
+        std::vector<programmer::Stretch> stretches;
+        for (std::size_t i = 1; i < plan.points.size(); ++i)
+            if (plan.points[i].waits == plan.points[i - 1].waits)
+                stretches.push_back({plan.points[i].calls - plan.points[i - 1].calls,
+                                     host.Points[i].atUs - host.Points[i - 1].atUs,
+                                     host.Points[i].waitUs - host.Points[i - 1].waitUs});
+        if (const auto median = programmer::MedianUsPerCall(stretches))
+            check.pace->usPerCall = *median;
+    }
     return check;
 }
 

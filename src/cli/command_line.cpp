@@ -17,15 +17,7 @@ namespace {
 
 constexpr std::int32_t kImageWords = 0x4000;
 
-const char* const kFooter = R"(Commands (each takes --help):
-  devices           the devices of the device file
-  ports             the COM ports that exist, with their device paths
-  program FILE.hex  erase, write and verify
-  verify FILE.hex   compare the chip with the file
-  erase             bulk-erase the chip
-  read OUT.hex      read the chip into an Intel HEX file
-  dump ADDR COUNT   list COUNT words from ADDR (both hexadecimal)
-  detect            name the chip from its device ID
+const char* const kFooter = R"(Each command takes --help.
 
 Examples:
   vandrel1-cli devices
@@ -55,7 +47,9 @@ Exit status:
   130  interrupted (Ctrl-C)
 )";
 
-std::string Example(const std::string& line) { return "Example:\n  " + line + "\n"; }
+std::string Example(const std::string& line) {
+    return "Example:\n  " + line + "\nThe options of every command (--device, --port ...) are in vandrel1-cli --help.\n";
+}
 
 const char* NonEmpty(const GetEnv& getEnv, const char* name) {
     const char* value = getEnv ? getEnv(name) : nullptr;
@@ -78,7 +72,8 @@ Areas AreasOf(const std::vector<std::string>& names) {
 void AddAreaOption(CLI::App& command, std::vector<std::string>& names) {
     command.add_option("-a,--area", names, "memory areas, comma-separated: program, config, data (default: all)")
         ->delimiter(',')
-        ->check(CLI::IsMember({"program", "config", "data"}));
+        ->check(CLI::IsMember({"program", "config", "data"}))
+        ->type_name("AREAS");
 }
 
 // Defaults: an option given beats --simulate, which beats the environment.
@@ -133,22 +128,26 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const GetEnv
     app.set_version_flag("--version", std::string("vandrel1-cli ") + ProgramVersion());
     app.require_subcommand(0, 1);
     app.fallthrough();
-    // Words no command takes land here, to be named in the error.
-    std::vector<std::string> stray;
-    app.add_option("stray", stray)->group("");
+    // Words no command takes are kept, to be named in the error.
+    app.allow_extras();
     app.footer(kFooter);
-    app.add_option("-d,--device", inv.device, "the device, a section of the device file (default: $VANDREL1_DEVICE)");
-    app.add_option("-p,--port", inv.port, "the COM port, e.g. COM100 (default: $VANDREL1_PORT)");
+    app.add_option("-d,--device", inv.device, "the device, a section of the device file (default: $VANDREL1_DEVICE)")
+        ->type_name("NAME");
+    app.add_option("-p,--port", inv.port, "the COM port, e.g. COM100 (default: $VANDREL1_PORT)")->type_name("COMn");
     app.add_option("--simulate", inv.simulate,
                    "offer COM0 with a simulated chip of this device (as $VANDREL1_SIMULATOR);\n"
-                   "--device and --port then default to it and to COM0");
+                   "--device and --port then default to it and to COM0")
+        ->type_name("DEVICE");
     app.add_option("--sim-state", inv.simState,
                    "the file where the simulated chip keeps its memories between runs\n"
-                   "(default: $XDG_STATE_HOME/vandrel1/DEVICE.hex)");
+                   "(default: $XDG_STATE_HOME/vandrel1/DEVICE.hex)")
+        ->type_name("FILE");
     app.add_option("--sim-latency", inv.simLatencyUs,
                    "microseconds each simulated line change takes, as over a USB adapter (default: 0)")
-        ->check(CLI::Range(0, 1000000));
-    app.add_option("--spec", inv.specPath, "read the devices from this file instead of picspecs.ini");
+        ->check(CLI::Range(0, 1000000).description(""))
+        ->type_name("MICROSECONDS");
+    app.add_option("--spec", inv.specPath, "read the devices from this file instead of picspecs.ini")
+        ->type_name("FILE");
     app.add_flag("-q,--quiet", inv.quiet, "print errors only");
     app.add_flag("-f,--force", inv.force, "go on with a chip whose device ID is not the device given");
 
@@ -204,6 +203,9 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const GetEnv
         err << message << "\nRun with --help for more information.\n";
         return ParseOutcome{std::nullopt, ExitStatus::Usage};
     };
+    const std::vector<std::string> stray = app.remaining(true);
+    if (!stray.empty() && stray.front().rfind('-', 0) == 0 && stray.front().size() > 1)
+        return usage("'" + stray.front() + "' is not an option");
     if (app.get_subcommands().empty())
         return usage(stray.empty() ? std::string("A command is required")
                                    : "'" + stray.front() + "' is not a command");

@@ -1,6 +1,7 @@
 #include "cli/interrupt.h"
 
 #include <csignal>
+#include <cstdlib>
 
 namespace vandrel::cli {
 
@@ -10,7 +11,10 @@ std::atomic<bool> interrupted{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "the flag is set from a signal handler");
 
 extern "C" void OnInterrupt(int) {
-    interrupted.store(true);
+    // A second Ctrl-C, before the run has reached a stop check, ends the
+    // program at once.
+    if (interrupted.exchange(true))
+        std::_Exit(130);
     // Some C libraries put the default action back before calling the handler.
     std::signal(SIGINT, OnInterrupt);
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Ctrl-C: while a guard lives, SIGINT only sets a flag, which the runs' stop
 // checks read, as a press on the window's Stop button sets the stop request.
+// A second SIGINT while the flag is set ends the program with status 130.
 #include <atomic>
 
 namespace vandrel::cli {

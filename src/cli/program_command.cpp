@@ -1,8 +1,28 @@
 // program, verify and erase: the window's programming run.
 #include "cli/chip_run.h"
 #include "cli/commands.h"
+#include "common/convert.h"
 
 namespace vandrel::cli {
+
+namespace {
+
+// The run writes and compares every word of the configuration area, the
+// device ID among them, which no chip lets itself be given: a file read from
+// a chip of another revision shows as an error there.
+void WarnOfAnotherId(const image::THexFile& image, const device::TPicDevice& device, const Invocation& inv,
+                     const ChipCheck& check, Console& console) {
+    if (inv.command == Command::Erase || !inv.areas.config || !programmer::HasDeviceId(device) ||
+        !programmer::ChipAnswers(check.identity.id) ||
+        !device::InRange(device.DeviceID.Address, device.ConfigurationMemory))
+        return;
+    const std::int16_t word = image.GetWord(device.DeviceID.Address);
+    if (word >= 0 && (word & 0x3FFF) != check.identity.id)
+        console.Note("warning: " + inv.file + " holds device ID " + Hex4(word) + " where the chip has " +
+                     Hex4(check.identity.id) + ": the run reports that word as an error");
+}
+
+} // namespace
 
 ExitStatus RunProgramCommand(const Invocation& inv, CliContext& ctx) {
     Console console(ctx, inv.quiet);
@@ -25,6 +45,7 @@ ExitStatus RunProgramCommand(const Invocation& inv, CliContext& ctx) {
     ChipSession session(ctx, inv, file, port);
     const ChipCheck check = ReadDeviceId(session, ctx, ProbeDevice(&device), file);
     AcceptChip(check, device, file, inv.force, session, console);
+    WarnOfAnotherId(image, device, inv, check, console);
     const RunReport report =
         RunOnConsole(session, ctx, console, image, device, request, plan, check.pace, RunDisplay{});
     if (inv.command != Command::Verify)

@@ -55,7 +55,7 @@ std::string AtomicFile::Commit(std::string_view text) {
     if (std::fclose(std::exchange(file_, nullptr)) != 0 && reason.empty())
         reason = ErrnoText(EIO);
     if (reason.empty())
-        reason = detail::ReplaceFile(temp_, path_);
+        reason = detail::RenameOver(temp_, path_);
     if (!reason.empty()) {
         Discard();
         return reason;

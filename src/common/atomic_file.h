@@ -41,7 +41,7 @@ namespace detail {
 // Forces the written data of an open file to the disk; false on failure (errno set).
 bool FlushFileToDisk(std::FILE* file);
 // Renames `from` over `to`, replacing it; "" or the system's reason.
-std::string ReplaceFile(const std::string& from, const std::string& to);
+std::string RenameOver(const std::string& from, const std::string& to);
 } // namespace detail
 
 } // namespace vandrel

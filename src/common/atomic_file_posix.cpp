@@ -9,7 +9,7 @@ namespace vandrel::detail {
 
 bool FlushFileToDisk(std::FILE* file) { return ::fsync(::fileno(file)) == 0; }
 
-std::string ReplaceFile(const std::string& from, const std::string& to) {
+std::string RenameOver(const std::string& from, const std::string& to) {
     if (std::rename(from.c_str(), to.c_str()) != 0)
         return std::strerror(errno);
     return {};

@@ -8,7 +8,7 @@ namespace vandrel::detail {
 
 bool FlushFileToDisk(std::FILE* file) { return ::_commit(::_fileno(file)) == 0; }
 
-std::string ReplaceFile(const std::string& from, const std::string& to) {
+std::string RenameOver(const std::string& from, const std::string& to) {
     // rename() of the C library will not replace an existing file on Windows.
     if (::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return {};

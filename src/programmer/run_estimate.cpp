@@ -41,6 +41,19 @@ std::optional<Pace> MeasurePace(const MeasuredTimes& measured, std::uint64_t cal
     return pace;
 }
 
+std::optional<double> MedianUsPerCall(const std::vector<Stretch>& stretches, std::uint64_t minCalls) {
+    std::vector<double> rates;
+    for (const Stretch& s : stretches)
+        if (s.calls >= minCalls && s.calls > 0)
+            rates.push_back(static_cast<double>(std::max<std::int64_t>(s.elapsedUs - s.waitedUs, 0)) /
+                            static_cast<double>(s.calls));
+    if (rates.size() < 3)
+        return std::nullopt;
+    const auto middle = rates.begin() + static_cast<std::ptrdiff_t>(rates.size() / 2);
+    std::nth_element(rates.begin(), middle, rates.end());
+    return *middle;
+}
+
 std::string FormatDuration(std::int64_t us) {
     us = std::max<std::int64_t>(us, 0);
     const double seconds = static_cast<double>(us) / 1e6;

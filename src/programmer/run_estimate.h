@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vandrel::programmer {
 
@@ -26,6 +27,18 @@ struct MeasuredTimes {
 // not spent waiting over the calls, and the overrun per wait (at most 5 ms:
 // more is a hiccup of the machine, not its habit). Nothing without a call.
 std::optional<Pace> MeasurePace(const MeasuredTimes& measured, std::uint64_t calls);
+
+// One stretch of a measured operation, between two of the points it showed.
+struct Stretch {
+    std::uint64_t calls = 0;
+    std::int64_t elapsedUs = 0;
+    std::int64_t waitedUs = 0;
+};
+
+// The time per call of the middle one of the stretches with at least
+// `minCalls` calls, so that the machine stalling in one stretch does not
+// count. Nothing when fewer than three such stretches are there.
+std::optional<double> MedianUsPerCall(const std::vector<Stretch>& stretches, std::uint64_t minCalls = 8);
 
 struct RunEstimate {
     Pace pace;

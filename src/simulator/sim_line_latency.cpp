@@ -1,11 +1,16 @@
 #include "simulator/sim_line_latency.h"
 
+#include <algorithm>
+
 namespace vandrel::simulator {
 
 namespace {
 // Below this much owed time no sleep is started: the shortest sleep most
 // systems keep to within a fraction.
 constexpr std::int64_t kMinSleepUs = 250;
+// What a sleep overran by is made up for by the calls after it, up to this
+// much: beyond it the machine stalled, which an adapter would not make up for.
+constexpr std::int64_t kMostCreditUs = 5000;
 } // namespace
 
 LineLatency::LineLatency(std::shared_ptr<serial::LinePeer> inner, Clock& clock, std::int64_t latencyUs)
@@ -21,7 +26,7 @@ void LineLatency::Spend() {
         return;
     const std::int64_t start = clock_.NowUs();
     clock_.WaitUs(debtUs_);
-    debtUs_ -= clock_.NowUs() - start;
+    debtUs_ = std::max(debtUs_ - (clock_.NowUs() - start), -kMostCreditUs);
 }
 
 void LineLatency::OnEscape(std::uint32_t function) {

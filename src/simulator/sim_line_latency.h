@@ -28,9 +28,9 @@ public:
 
 private:
     // Spends the latency of one call. Short latencies are collected and slept
-    // off together, with what a sleep overran carried over, so that the time
-    // of many calls adds up to their sum even where the system cannot sleep
-    // for a few microseconds.
+    // off together, with what a sleep overran (up to 5 ms) carried over, so
+    // that the time of many calls adds up to their sum even where the system
+    // cannot sleep for a few microseconds.
     void Spend();
 
     std::shared_ptr<serial::LinePeer> inner_;

@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli/cli_context.h"
@@ -22,13 +23,15 @@
 
 namespace vandrel::test {
 
-// Virtual time whose waits a test can hook (a Ctrl-C in the middle of a write).
+// Virtual time whose waits a test can hook (a Ctrl-C in the middle of a
+// write). Only the waits of the test's own thread, where the runs go, reach
+// the hook; the port's workers pause on the same clock.
 class TestClock final : public Clock {
 public:
     std::int64_t NowMs() const override { return base.NowMs(); }
     std::int64_t NowUs() const override { return base.NowUs(); }
     void WaitMs(std::int64_t ms) override {
-        if (OnWaitMs)
+        if (OnWaitMs && std::this_thread::get_id() == owner_)
             OnWaitMs(ms);
         base.WaitMs(ms);
     }
@@ -36,6 +39,9 @@ public:
 
     VirtualClock base;
     std::function<void(std::int64_t ms)> OnWaitMs;
+
+private:
+    const std::thread::id owner_ = std::this_thread::get_id();
 };
 
 // Ports as the test lays them out. A port's driver is a simulated port with

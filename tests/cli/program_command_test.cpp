@@ -181,5 +181,17 @@ TEST_F(ProgramCommand, AnImageWithNothingForTheChosenAreasIsRefusedBeforeThePort
         << warned.err;
 }
 
+TEST_F(ProgramCommand, AFileFromAChipOfAnotherRevisionIsProgrammedWithAWarningAboutItsId) {
+    std::map<std::int32_t, std::uint16_t> words = {{0x0000, 0x2805}, {0x2006, 0x1061}, {0x2007, 0x3F70}};
+    const std::string hex = dir.Write("rev1.hex", HexOf(words));
+    const CliResult r = Sim("PIC16F628A", {"program", hex});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("warning: " + hex + " holds device ID 1061 where the chip has 1060"), std::string::npos)
+        << r.err;
+    const Strings lines = Lines(r.out);
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Write Error at [2006]: 1061 -> 1060 NG"), lines.end());
+    EXPECT_EQ(Chip()->ReadWord(0x2007), 0x3F70);
+}
+
 } // namespace
 } // namespace vandrel::test

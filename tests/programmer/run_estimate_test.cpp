@@ -53,5 +53,15 @@ TEST(RunEstimate, ThePaceIsTheTimeNotSpentWaitingOverTheCallsAndTheOverrunPerWai
     EXPECT_FALSE(MeasurePace({1000, 0, 0, 0}, 0));
 }
 
+TEST(RunEstimate, AStallInOneStretchDoesNotMoveThePace) {
+    const std::vector<Stretch> stretches = {
+        {14, 1400, 0}, {62, 6200, 0}, {14, 71'400, 0}, // the machine stalled for 70 ms here
+        {62, 6300, 0}, {3, 9000, 0},                   // too few calls to count
+        {14, 101'400, 100'000},                        // a wait, not counted as calls' time
+    };
+    EXPECT_DOUBLE_EQ(*MedianUsPerCall(stretches), 100.0);
+    EXPECT_FALSE(MedianUsPerCall({{14, 1400, 0}, {62, 6200, 0}}));
+}
+
 } // namespace
 } // namespace vandrel::programmer
