@@ -2,7 +2,8 @@
 # Installs every Debian package the build, the tests and the program need.
 # Idempotent; works as root or through sudo.
 #   scripts/setup.sh          build, tests and the window
-#   scripts/setup.sh --ci     also clang/libFuzzer and the Windows cross-build with wine
+#   scripts/setup.sh --ci     also clang/libFuzzer, the Windows cross-build with wine and
+#                             the tools of the package check (lintian, man, desktop entry check)
 set -euo pipefail
 
 packages=(
@@ -10,10 +11,11 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   xvfb xauth fonts-dejavu-core
-  gputils
+  gputils help2man librsvg2-bin
 )
 if [[ "${1:-}" == "--ci" ]]; then
-  packages+=(clang libclang-rt-dev g++-mingw-w64-x86-64-posix wine wine64 googletest)
+  packages+=(clang libclang-rt-dev g++-mingw-w64-x86-64-posix wine wine64 googletest
+    lintian desktop-file-utils man-db)
 fi
 
 missing=()

@@ -22,7 +22,7 @@ struct CliContext {
     Clock& clock;
     OsSystem& system;
     bool errIsTerminal = false;
-    // picspecs.ini beside the program.
+    // picspecs.ini: beside the program, else in ../share/vandrel1 (device::DeviceSpecPath).
     std::string defaultSpecPath;
     // SIGINT sets the stop request while a command runs.
     bool catchInterrupt = true;

@@ -25,6 +25,7 @@ ExitStatus RunDevicesCommand(const Invocation& inv, CliContext& ctx) {
         std::snprintf(text, sizeof text, "  %13s  %12s  %3s", words.c_str(), bytes.c_str(), lvp.c_str());
         return name + std::string(width - name.size(), ' ') + text;
     };
+    console.Result("device file: " + file.path);
     console.Result(row("device", "program words", "EEPROM bytes", "LVP"));
     for (const auto& d : devices)
         console.Result(row(d.Name, std::to_string(std::max<int>(d.ProgramMemory.Size, 0)),

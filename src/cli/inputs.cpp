@@ -66,7 +66,8 @@ std::vector<device::TPicDevice> DeviceFile::Devices() const {
 
 DeviceFile LoadDeviceFile(const Invocation& inv, const CliContext& ctx) {
     DeviceFile file;
-    const std::string path = inv.specPath.empty() ? ctx.defaultSpecPath : inv.specPath;
+    file.path = inv.specPath.empty() ? ctx.defaultSpecPath : inv.specPath;
+    const std::string& path = file.path;
     file.label = inv.specPath.empty() ? std::string("picspecs.ini") : inv.specPath;
     std::string error;
     std::error_code ec;

@@ -15,6 +15,7 @@ namespace vandrel::cli {
 // The device file, read once.
 struct DeviceFile {
     std::string label; // how messages name it: "picspecs.ini", or the --spec path
+    std::string path;  // the file that was read
     std::string text;
     std::vector<std::string> names; // the sections, in file order
 

@@ -24,7 +24,7 @@ struct Invocation {
     std::string simulate;          // the device of the simulated chip on COM0
     std::string simState;          // the simulated chip's state file ("" the default place)
     std::int64_t simLatencyUs = 0; // time of each simulated line call
-    std::string specPath;          // the device file ("" picspecs.ini beside the program)
+    std::string specPath;          // the device file ("": the default picspecs.ini)
     bool quiet = false;
     bool force = false;            // go on with a chip that is not the device given
 

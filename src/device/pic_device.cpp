@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <mutex>
 
+#include "device/device_spec_path_p.h"
 #include "device/executable_directory.h"
 #include "device/ini_file.h"
 
@@ -69,7 +70,7 @@ std::string DeviceSpecPath()
         std::lock_guard lock(overrideMutex);
         if (!pathOverride.empty()) return pathOverride;
     }
-    return ExecutableDirectory() + "picspecs.ini";
+    return DeviceSpecPathIn(ExecutableDirectory());
 }
 
 void SetDeviceSpecPathOverride(const std::string& path)

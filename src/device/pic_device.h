@@ -41,7 +41,9 @@ struct TPicDevice {
 // The device selected in the window; empty Name until one is chosen.
 extern TPicDevice CurrentDevice;
 
-// Full path of picspecs.ini: the directory of the running executable + "picspecs.ini".
+// Full path of picspecs.ini: the directory of the running executable +
+// "picspecs.ini" when that file exists, else ../share/vandrel1/picspecs.ini
+// relative to that directory when that one exists (an installed program).
 std::string DeviceSpecPath();
 // Tests point the reader at another file; an empty path restores the default.
 void SetDeviceSpecPathOverride(const std::string& path);

@@ -12,6 +12,10 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName("Vandrel1");
     setApplicationDisplayName("Vandrel1");
     setOrganizationName("Ostmerin");
+    // The version names no settings path: the store is addressed by organisation and name.
+    setApplicationVersion(VANDREL1_VERSION);
+    // Lets the desktop match the window to the installed entry and its icon.
+    setDesktopFileName("vandrel1");
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {

@@ -74,15 +74,16 @@ TEST_F(CommandLine, HelpAndVersionExitZeroOnStandardOutput) {
     EXPECT_NE(std::string(cli::ProgramVersion()), "unknown");
 }
 
-TEST_F(CommandLine, DevicesListsTheDeviceFile) {
-    const CliResult r = Run({"devices"});
+TEST_F(CommandLine, DevicesListsTheDeviceFileAndNamesIt) {
+    const CliResult r = Run({"devices", "--quiet"});
     EXPECT_EQ(r.status, 0);
     const Strings lines = Lines(r.out);
     const auto devices = ShippedDevices();
-    ASSERT_EQ(lines.size(), devices.size() + 1);
-    EXPECT_EQ(lines[0], "device      program words  EEPROM bytes  LVP");
+    ASSERT_EQ(lines.size(), devices.size() + 2);
+    EXPECT_EQ(lines[0], "device file: " + device::DeviceSpecPath());
+    EXPECT_EQ(lines[1], "device      program words  EEPROM bytes  LVP");
     for (std::size_t i = 0; i < devices.size(); ++i) {
-        std::istringstream row(lines[i + 1]);
+        std::istringstream row(lines[i + 2]);
         std::string name, words, bytes, lvp;
         row >> name >> words >> bytes >> lvp;
         EXPECT_EQ(name, devices[i].Name);
@@ -90,6 +91,18 @@ TEST_F(CommandLine, DevicesListsTheDeviceFile) {
         EXPECT_EQ(bytes, std::to_string(devices[i].DataMemory.Size));
         EXPECT_EQ(lvp, devices[i].LVP ? "yes" : "no");
     }
+}
+
+TEST_F(CommandLine, DevicesOfAUsersOwnFileAreListedFromThatFile) {
+    const std::string own = dir.Write("mine.ini", "[PIC16FX]\nProgramMemory.Size=512\nDataMemory.Size=$40\nLVP=1\n");
+    EXPECT_EQ(Run({"--spec", own, "devices"}).out, "device file: " + own +
+                                                       "\n"
+                                                       "device   program words  EEPROM bytes  LVP\n"
+                                                       "PIC16FX            512            64  yes\n");
+    const CliResult none = Run({"--spec", dir.Write("empty.ini", "; nothing\n"), "devices"});
+    EXPECT_EQ(none.status, 0);
+    EXPECT_EQ(none.out, "");
+    EXPECT_EQ(none.err, dir / "empty.ini" + " lists no device\n");
 }
 
 TEST_F(CommandLine, PortsListsTheMachinesPortsAndTheSimulatedOne) {
