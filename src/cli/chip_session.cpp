@@ -46,6 +46,7 @@ void ChipSession::Run(ConsoleHost& host, image::THexFile& image, const device::T
     host.OnPump = [this] { comm_.ProcessNotifications(); };
     programmer::TFarmOperations operations(host, comm_, image, device);
     Press(operations, host, request);
+    kept_ = operations.KeptCalibration();
 }
 
 void ChipSession::SaveState() {

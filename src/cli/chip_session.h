@@ -3,11 +3,13 @@
 // the simulated adapter and chip behind it, with the state file that keeps
 // the chip's memories between runs and the latency of its line calls.
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "cli/cli_context.h"
 #include "cli/inputs.h"
 #include "cli/operation.h"
+#include "programmer/farm_operations.h"
 #include "serial/comm_x.h"
 #include "simulator/sim_programmer.h"
 
@@ -27,6 +29,9 @@ public:
     void Run(ConsoleHost& host, image::THexFile& image, const device::TPicDevice& device,
              const OperationRequest& request);
 
+    // The calibration words the last run kept across its erase, if any.
+    const std::optional<programmer::TKeptCalibration>& KeptCalibration() const { return kept_; }
+
     // Keeps the simulated chip's memories for the next run (nothing for a
     // real port); throws CliFailure when the file cannot be written.
     void SaveState();
@@ -41,6 +46,7 @@ private:
     CliContext& ctx_;
     PortChoice port_;
     std::string statePath_;
+    std::optional<programmer::TKeptCalibration> kept_;
     std::shared_ptr<simulator::SimChip> chip_;
     std::shared_ptr<serial::SimPort> simPort_;
     serial::TCommX comm_; // last: closed before the chip goes

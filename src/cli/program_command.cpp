@@ -22,6 +22,16 @@ void WarnOfAnotherId(const image::THexFile& image, const device::TPicDevice& dev
                      Hex4(check.identity.id) + ": the run reports that word as an error");
 }
 
+// "kept the chip's calibration: OSCCAL 3454, bandgap bits 1000".
+std::string DescribeKept(const programmer::TKeptCalibration& kept) {
+    std::string text = "kept the chip's calibration:";
+    if (kept.Osccal)
+        text += " OSCCAL " + Hex4(*kept.Osccal);
+    if (kept.Bandgap)
+        text += std::string(kept.Osccal ? "," : "") + " bandgap bits " + Hex4(*kept.Bandgap);
+    return text;
+}
+
 } // namespace
 
 ExitStatus RunProgramCommand(const Invocation& inv, CliContext& ctx) {
@@ -48,6 +58,8 @@ ExitStatus RunProgramCommand(const Invocation& inv, CliContext& ctx) {
     WarnOfAnotherId(image, device, inv, check, console);
     const RunReport report =
         RunOnConsole(session, ctx, console, image, device, request, plan, check.pace, RunDisplay{});
+    if (session.KeptCalibration())
+        console.Note(DescribeKept(*session.KeptCalibration()));
     if (inv.command != Command::Verify)
         session.SaveState();
     return ExitStatusOf(report.outcome);

@@ -1,6 +1,7 @@
 // The algorithm keys of a device section.
 #include "device/pic_algorithm.h"
 
+#include <algorithm>
 #include <initializer_list>
 
 #include "device/pic_device.h"
@@ -93,6 +94,19 @@ TAlgorithm ReadAlgorithm(const std::vector<std::string>& section, TMemoryRange p
 
     a.ConfigurationMasks = ReadMasks(section);
     return a;
+}
+
+std::uint16_t ComparedBits(const TPicDevice& device, std::int32_t address) {
+    const TMemoryRange words = device.ConfigurationWord;
+    if (!InRange(address, words))
+        return 0xFFFF;
+    const auto& masks = device.Algorithm.ConfigurationMasks;
+    std::uint16_t mask = 0xFFFF;
+    if (!masks.empty())
+        mask = masks[std::min<std::size_t>(static_cast<std::size_t>(address - words.Address), masks.size() - 1)];
+    if (address == words.Address)
+        mask = static_cast<std::uint16_t>(mask & ~device.Algorithm.Calibration.BandgapMask);
+    return mask;
 }
 
 } // namespace vandrel::device

@@ -38,6 +38,11 @@ struct TPicDevice {
     friend bool operator==(const TPicDevice&, const TPicDevice&) = default;
 };
 
+// The bits of the word at `address` that a run writes from an image and
+// compares: all 16, except in a configuration word, where only its implemented
+// bits count (ConfigurationWord.Mask) less the factory calibration bits.
+std::uint16_t ComparedBits(const TPicDevice& device, std::int32_t address);
+
 // The device selected in the window; empty Name until one is chosen.
 extern TPicDevice CurrentDevice;
 

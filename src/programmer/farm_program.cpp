@@ -304,16 +304,7 @@ std::uint16_t TFarmOperations::WriteWord(TFarmLink& link, const device::TWriteCy
 }
 
 std::uint16_t TFarmOperations::CompareMask(std::int32_t address, bool configurationArea) const {
-    const device::TMemoryRange words = device_.ConfigurationWord;
-    if (!configurationArea || !device::InRange(address, words))
-        return 0xFFFF;
-    const auto& masks = device_.Algorithm.ConfigurationMasks;
-    std::uint16_t mask = 0xFFFF;
-    if (!masks.empty())
-        mask = masks[std::min<std::size_t>(static_cast<std::size_t>(address - words.Address), masks.size() - 1)];
-    if (address == words.Address)
-        mask = static_cast<std::uint16_t>(mask & ~device_.Algorithm.Calibration.BandgapMask);
-    return mask;
+    return configurationArea ? device::ComparedBits(device_, address) : 0xFFFF;
 }
 
 void TFarmOperations::LogWordError(const char* what, std::int32_t address, std::int32_t expected, std::uint16_t read,
