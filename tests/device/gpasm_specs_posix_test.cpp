@@ -69,7 +69,9 @@ TEST(GpasmSpecs, EverySectionMatchesTheAssemblersDeviceTable) {
         SCOPED_TRACE(name);
         const TPicDevice d = GetDeviceSpec(name);
         ASSERT_EQ(name.rfind("PIC", 0), 0u);
-        const AssemblerFacts f = Ask("p" + name.substr(3));
+        std::string chip = "p";
+        chip += name.substr(3);
+        const AssemblerFacts f = Ask(chip);
         ASSERT_GT(f.programWords, 0) << "gpasm does not know the chip";
 
         EXPECT_EQ(d.ProgramMemory.Address, 0);
