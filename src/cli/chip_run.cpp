@@ -53,7 +53,7 @@ ChipCheck ReadDeviceId(ChipSession& session, CliContext& ctx, const device::TPic
     const std::int32_t first = probe.ConfigurationMemory.Address;
     const OperationRequest request = DumpRequest(first, address - first + 1);
     image::THexFile noImage;
-    const OperationPlan plan = PlanOperation(probe, noImage, request);
+    const OperationPlan plan = PlanOperation(probe, noImage, request, session.Link());
 
     ConsoleHost host(ctx.clock);
     host.Interrupt = InterruptSource(ctx);
@@ -76,8 +76,14 @@ ChipCheck ReadDeviceId(ChipSession& session, CliContext& ctx, const device::TPic
                                                   " could not be read");
     ChipCheck check;
     check.identity = programmer::IdentifyChip(static_cast<std::uint16_t>(*id), file.Devices());
-    if (host.Span.started && host.Span.ended)
-        check.pace = programmer::MeasurePace(host.Span.Times(), plan.span.Calls());
+    if (!host.Span.started || !host.Span.ended)
+        return check;
+    if (session.Link() == LinkKind::Ft232r) {
+        check.pace = programmer::MeasureTransferPace(host.Span.Times(), plan.span.Transfers(), plan.span.Bytes(),
+                                                     session.UsPerByte());
+        return check;
+    }
+    check.pace = programmer::MeasurePace(host.Span.Times(), plan.span.Calls());
     // The real run showed the planned run's statuses: the planned calls between
     // two of them took the time measured between the same two.
     if (check.pace && host.Points.size() == plan.points.size()) {
@@ -140,7 +146,8 @@ RunReport RunOnConsole(ChipSession& session, CliContext& ctx, Console& console, 
     std::optional<programmer::RunEstimate> estimate;
     if (pace) {
         const programmer::MeasuredTimes planned = plan.span.Times();
-        estimate = programmer::RunEstimate{*pace, plan.span.Calls(), planned.askedUs, planned.waits};
+        estimate = programmer::RunEstimate{*pace,          plan.span.Calls(),     planned.askedUs,
+                                           planned.waits, plan.span.Transfers(), plan.span.Bytes()};
         console.Note(programmer::DescribeEstimate(*estimate));
     }
 

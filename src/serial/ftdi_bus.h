@@ -38,6 +38,7 @@ struct FtdiDeviceInfo {
     std::string serial;      // empty when the cable has none or it could not be read
     std::string description; // the product string, e.g. "FT232R USB UART"
     int bus = 0, address = 0;
+    bool accessible = true;  // this user may open it (else the udev rule is missing)
     bool Matches(const FtdiTarget& target) const;
 };
 

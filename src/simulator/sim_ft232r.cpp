@@ -17,7 +17,7 @@ struct SimFt232r::State {
     std::shared_ptr<serial::LinePeer> peer;
     Clock& clock;
     const std::int64_t latencyUs;
-    serial::FtdiDeviceInfo info{kSimFt232rSerial, "FT232R USB UART (simulated)", 0, 0};
+    serial::FtdiDeviceInfo info = SimulatedCableInfo();
 
     bool plugged = true;
     bool open = false;
@@ -61,7 +61,33 @@ struct SimFt232r::State {
     }
 
     bool Exchange(const std::vector<std::uint8_t>& out, std::vector<std::uint8_t>& in, FtdiProblem& problem);
+
+    // Under mutex: lets `us` of the cable's time pass. A wait shorter than the
+    // system sleeps well is owed and paid with a later one, never made up
+    // for by a shorter one: the chip may see a line change a little early,
+    // but the line change after a stretch of idle bytes (every wait in the
+    // stream is a millisecond or more of them) pays all that is owed, so no
+    // wait the chip times comes out shorter than its bytes.
+    void Spend(std::int64_t us) {
+        owedUs += us;
+        if (owedUs >= kMinSleepUs)
+            SpendOwed();
+    }
+    void SpendOwed() {
+        if (owedUs > 0)
+            clock.WaitUs(owedUs);
+        owedUs = 0;
+    }
+    std::int64_t owedUs = 0;
+    static constexpr std::int64_t kMinSleepUs = 250;
 };
+
+serial::FtdiDeviceInfo SimulatedCableInfo() {
+    serial::FtdiDeviceInfo info;
+    info.serial = kSimFt232rSerial;
+    info.description = "FT232R USB UART (simulated)";
+    return info;
+}
 
 namespace {
 
@@ -102,6 +128,7 @@ public:
         if (!state_->open)
             return;
         // Back to the serial driver: a closed port releases its lines.
+        state_->SpendOwed();
         state_->bitBang = false;
         state_->outputMask = serial::OutputMask();
         state_->Apply(serial::kReleasedPins);
@@ -145,14 +172,14 @@ bool SimFt232r::State::Exchange(const std::vector<std::uint8_t>& out, std::vecto
     if (recording)
         written.insert(written.end(), out.begin(), out.end());
 
-    clock.WaitUs(latencyUs);
+    Spend(latencyUs);
     // Byte i goes out at i ticks into the transfer. The clock is moved on
     // only before a line change; the far end's CTS follows the lines, so it
     // is read again only after one.
     const auto tickUs = [this](std::uint64_t i) {
         return static_cast<std::int64_t>(i * 1'000'000u / static_cast<std::uint64_t>(bytesPerSecond));
     };
-    std::int64_t advancedUs = 0;
+    std::int64_t spentUs = 0;
     in.resize(out.size());
     std::uint8_t readBack = ReadPins();
     for (std::size_t i = 0; i < out.size(); ++i) {
@@ -161,12 +188,12 @@ bool SimFt232r::State::Exchange(const std::vector<std::uint8_t>& out, std::vecto
         if (next == pins)
             continue;
         const std::int64_t due = tickUs(i);
-        clock.WaitUs(due - advancedUs);
-        advancedUs = due;
+        Spend(due - spentUs);
+        spentUs = due;
         Apply(next);
         readBack = ReadPins();
     }
-    clock.WaitUs(tickUs(out.size()) - advancedUs);
+    Spend(tickUs(out.size()) - spentUs);
 
     if (shortAt != 0 && transfers == shortAt)
         in.resize(in.size() > shortBy ? in.size() - shortBy : 0);

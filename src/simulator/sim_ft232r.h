@@ -28,6 +28,9 @@ namespace vandrel::simulator {
 inline constexpr const char* kSimFt232rSerial = "VNDRL1SIM";
 inline constexpr std::int64_t kDefaultTransferLatencyUs = 1000;
 
+// How the bus lists the simulated cable (bus 0, which no real USB bus is).
+serial::FtdiDeviceInfo SimulatedCableInfo();
+
 class SimFt232r final : public serial::FtdiBus {
 public:
     // `peer` may be null: a cable with nothing at its end (CTS released).

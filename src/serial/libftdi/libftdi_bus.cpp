@@ -74,6 +74,8 @@ FtdiDeviceInfo InfoOf(ftdi_context* context, libusb_device* device) {
     FtdiDeviceInfo info;
     info.bus = libusb_get_bus_number(device);
     info.address = libusb_get_device_address(device);
+    std::string reason;
+    info.accessible = MayOpen(info.bus, info.address, reason);
     char manufacturer[128] = {}, description[128] = {}, serial[128] = {};
     // Reading the strings opens the device: without permission they stay empty.
     if (ftdi_usb_get_strings(context, device, manufacturer, sizeof manufacturer, description, sizeof description,
@@ -191,13 +193,15 @@ public:
         DeviceList list(raw);
         bool unreadable = false;
         for (ftdi_device_list* at = list.get(); at != nullptr; at = at->next) {
-            const FtdiDeviceInfo info = target.kind == FtdiTarget::Kind::Serial
-                                            ? InfoOf(context.get(), at->dev)
-                                            : FtdiDeviceInfo{{}, {}, libusb_get_bus_number(at->dev),
-                                                             libusb_get_device_address(at->dev)};
+            FtdiDeviceInfo info;
+            if (target.kind == FtdiTarget::Kind::Serial) {
+                info = InfoOf(context.get(), at->dev);
+            } else {
+                info.bus = libusb_get_bus_number(at->dev);
+                info.address = libusb_get_device_address(at->dev);
+            }
             if (!info.Matches(target)) {
-                std::string reason;
-                unreadable = unreadable || !MayOpen(info.bus, info.address, reason);
+                unreadable = unreadable || !info.accessible;
                 continue;
             }
             return OpenOne(std::move(context), at->dev, info, problem);
