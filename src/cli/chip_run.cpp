@@ -18,6 +18,16 @@ std::string ErrorBoxText(const std::string& box, const ChipSession& session) {
     return box == kCannotOpen ? session.OpenFailure() : box;
 }
 
+// How the run ended; a cable whose link failed on the way is a port problem
+// of its own, said as the window would say it in an error box.
+RunOutcome Outcome(const ConsoleHost& host, bool wantsSummary, const ChipSession& session) {
+    RunOutcome outcome = host.Outcome(wantsSummary);
+    if (outcome.errorBoxes.empty())
+        if (std::optional<std::string> failure = session.LinkFailure())
+            outcome.errorBoxes.push_back(std::move(*failure));
+    return outcome;
+}
+
 std::string RefusalTail(bool force) { return force ? " (going on: --force)" : " (--force to go on)"; }
 
 // Run times to the millisecond, for comparing them with the estimate.
@@ -59,7 +69,7 @@ ChipCheck ReadDeviceId(ChipSession& session, CliContext& ctx, const device::TPic
     host.Interrupt = InterruptSource(ctx);
     host.RecordPoints = true;
     session.Run(host, noImage, probe, request);
-    const RunOutcome outcome = host.Outcome(false);
+    const RunOutcome outcome = Outcome(host, false, session);
     if (outcome.interrupted)
         throw Interruption();
     if (!outcome.errorBoxes.empty())
@@ -171,7 +181,7 @@ RunReport RunOnConsole(ChipSession& session, CliContext& ctx, Console& console, 
     console.Progress().Clear();
 
     RunReport report;
-    report.outcome = host.Outcome(request.WantsSummary());
+    report.outcome = Outcome(host, request.WantsSummary(), session);
     report.log = host.Log;
     for (const std::string& box : report.outcome.errorBoxes)
         console.Error(ErrorBoxText(box, session));

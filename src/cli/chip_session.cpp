@@ -7,6 +7,12 @@
 
 namespace vandrel::cli {
 
+namespace {
+// The simulated cable may run on the real clock: its bytes' microseconds
+// are slept off a quarter of a millisecond at a time.
+constexpr std::int64_t kShortestSleepUs = 250;
+} // namespace
+
 ChipSession::ChipSession(CliContext& ctx, const Invocation& inv, const DeviceFile& file, PortChoice port)
     : ctx_(ctx), port_(std::move(port)) {
     comm_.SetFlowCtrl(serial::cfcNone);
@@ -20,9 +26,11 @@ ChipSession::ChipSession(CliContext& ctx, const Invocation& inv, const DeviceFil
 
     if (port_.ftdi) {
         // A simulated chip sits behind the simulated cable; no USB is touched then.
-        if (chip_)
+        if (chip_) {
             cable_ = std::make_shared<simulator::SimFt232r>(
                 chip_, ctx_.clock, inv.simLatencyUs >= 0 ? inv.simLatencyUs : simulator::kDefaultTransferLatencyUs);
+            cable_->SetShortestSleep(kShortestSleepUs);
+        }
         std::shared_ptr<serial::FtdiBus> bus = cable_ ? cable_ : system.Ft232rBus();
         comm_.SetDriverFactory(serial::MakeFtdiPortFactory(std::move(bus), *port_.ftdi, timing_, cableProblem_));
     } else if (chip_) {
@@ -74,19 +82,27 @@ void ChipSession::SaveState() {
 
 std::string ChipSession::OpenFailure() const {
     if (port_.ftdi)
-        return CableProblemMessage(port_.name, port_.devicePath, *cableProblem_);
+        return CableProblemMessage(port_.name, Where(), *cableProblem_);
     PortProblem problem;
     problem.kind = OsErrorKind::Other;
     problem.reason = comm_.LastOsError();
     return PortProblemMessage(port_.name, port_.devicePath, problem);
 }
 
-std::string ChipSession::Describe() const {
-    if (chip_ && cable_)
-        return port_.name + " (simulated FT232R with " + chip_->Device().Name + ")";
-    if (chip_)
-        return port_.name + " (simulated " + chip_->Device().Name + ")";
-    return port_.name + " (" + port_.devicePath + ")";
+std::optional<std::string> ChipSession::LinkFailure() const {
+    if (!port_.ftdi || !*cableProblem_)
+        return std::nullopt;
+    return CableProblemMessage(port_.name, Where(), *cableProblem_);
 }
+
+std::string ChipSession::Where() const {
+    if (chip_ && cable_)
+        return "simulated FT232R with " + chip_->Device().Name;
+    if (chip_)
+        return "simulated " + chip_->Device().Name;
+    return port_.devicePath;
+}
+
+std::string ChipSession::Describe() const { return port_.name + " (" + Where() + ")"; }
 
 } // namespace vandrel::cli

@@ -42,6 +42,9 @@ public:
 
     // What failed when the run control could not open the port.
     std::string OpenFailure() const;
+    // What ended an FT232R cable's link during the last run (a transfer
+    // that failed: the cable pulled, a short read); nothing after a clean run.
+    std::optional<std::string> LinkFailure() const;
     // "COM0 (simulated PIC16F628A)", "COM100 (/dev/ttyUSB0)",
     // "ftdi (FT232R USB UART A6008isP, bus 1 device 5)".
     std::string Describe() const;
@@ -53,6 +56,8 @@ public:
 
 private:
     void MakeSimulatedChip(const Invocation& inv, const DeviceFile& file);
+    // "simulated PIC16F628A", "simulated FT232R with PIC16F628A", "/dev/ttyUSB0".
+    std::string Where() const;
 
     CliContext& ctx_;
     PortChoice port_;

@@ -51,13 +51,10 @@ PortChoice ChooseCable(const serial::FtdiTarget& target, const Invocation& inv, 
         // A serial number that cannot be read is one this user may not open.
         const bool unreadable = std::any_of(cables.begin(), cables.end(),
                                             [](const serial::FtdiDeviceInfo& c) { return !c.accessible; });
-        throw CliFailure(ExitStatus::Trouble,
-                         CableProblemMessage(port.name, "", unreadable && target.kind == serial::FtdiTarget::Kind::Serial
-                                                                ? serial::FtdiProblem{Kind::Permission,
-                                                                                      "the cables' serial numbers "
-                                                                                      "cannot be read"}
-                                                                : serial::FtdiProblem{Kind::NotFound,
-                                                                                      "no such FT232R cable"}));
+        serial::FtdiProblem missing{Kind::NotFound, "no such FT232R cable"};
+        if (unreadable && target.kind == serial::FtdiTarget::Kind::Serial)
+            missing = {Kind::Permission, "the cables' serial numbers cannot be read"};
+        throw CliFailure(ExitStatus::Trouble, CableProblemMessage(port.name, "", missing));
     }
     port.devicePath = DescribeCable(*found);
     if (!found->accessible)

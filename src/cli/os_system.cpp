@@ -2,17 +2,19 @@
 
 namespace vandrel::cli {
 
-std::string PortProblemMessage(const std::string& comName, const std::string& devicePath, const PortProblem& problem) {
-    std::string message = comName;
-    if (!devicePath.empty())
-        message += " (" + devicePath + ")";
-    message += ": " + (problem.reason.empty() ? std::string("cannot be opened") : problem.reason);
-    if (const std::string hint = PortProblemHint(problem.kind); !hint.empty())
+namespace {
+
+// "NAME (WHERE): REASON — HINT", the parts that are there.
+std::string ProblemMessage(const std::string& name, const std::string& where, const std::string& reason,
+                           const std::string& hint) {
+    std::string message = name;
+    if (!where.empty())
+        message += " (" + where + ")";
+    message += ": " + (reason.empty() ? std::string("cannot be opened") : reason);
+    if (!hint.empty())
         message += " \u2014 " + hint;
     return message;
 }
-
-namespace {
 
 std::string CableHint(serial::FtdiProblem::Kind kind) {
     using Kind = serial::FtdiProblem::Kind;
@@ -29,15 +31,13 @@ std::string CableHint(serial::FtdiProblem::Kind kind) {
 
 } // namespace
 
+std::string PortProblemMessage(const std::string& comName, const std::string& devicePath, const PortProblem& problem) {
+    return ProblemMessage(comName, devicePath, problem.reason, PortProblemHint(problem.kind));
+}
+
 std::string CableProblemMessage(const std::string& portName, const std::string& where,
                                 const serial::FtdiProblem& problem) {
-    std::string message = portName;
-    if (!where.empty())
-        message += " (" + where + ")";
-    message += ": " + (problem.text.empty() ? std::string("cannot be opened") : problem.text);
-    if (const std::string hint = CableHint(problem.kind); !hint.empty())
-        message += " \u2014 " + hint;
-    return message;
+    return ProblemMessage(portName, where, problem.text, CableHint(problem.kind));
 }
 
 } // namespace vandrel::cli

@@ -17,14 +17,7 @@ public:
     std::unique_ptr<serial::PortDriver> MakePortDriver(const std::string&) override {
         return serial::MakePlatformPortDriver();
     }
-    std::shared_ptr<serial::FtdiBus> Ft232rBus() override {
-        if (!bus_)
-            bus_ = serial::MakeSystemFtdiBus();
-        return bus_;
-    }
-
-private:
-    std::shared_ptr<serial::FtdiBus> bus_;
+    std::shared_ptr<serial::FtdiBus> Ft232rBus() override { return serial::MakeSystemFtdiBus(); }
 };
 
 } // namespace

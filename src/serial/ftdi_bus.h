@@ -48,6 +48,7 @@ struct FtdiProblem {
     Kind kind = Kind::None;
     std::string text;
     explicit operator bool() const { return kind != Kind::None; }
+    friend bool operator==(const FtdiProblem&, const FtdiProblem&) = default;
 };
 
 // One opened FT232R.

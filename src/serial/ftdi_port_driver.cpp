@@ -53,8 +53,10 @@ bool FtdiPortDriver::Open(const std::string&, std::string& osError) {
 }
 
 void FtdiPortDriver::CloseHandle() {
-    if (lines_)
-        lines_->Flush(); // the closing line changes; a dead cable just fails
+    // The closing line changes go out; a dead cable just fails, and what
+    // ended its link is kept for whoever asks.
+    if (lines_ && !lines_->Flush() && lastProblem_)
+        *lastProblem_ = lines_->Problem();
     if (device_)
         device_->Close();
     lines_.reset();

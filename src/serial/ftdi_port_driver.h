@@ -22,7 +22,8 @@ namespace vandrel::serial {
 
 class FtdiPortDriver final : public PortDriver {
 public:
-    // `lastProblem`, when given, gets what kept an opening from succeeding.
+    // `lastProblem`, when given, gets what kept an opening from succeeding,
+    // or what ended the link while it was open (kind None after a clean run).
     FtdiPortDriver(std::shared_ptr<FtdiBus> bus, FtdiTarget target, Ft232rTiming timing = {},
                    std::shared_ptr<FtdiProblem> lastProblem = nullptr);
     ~FtdiPortDriver() override;

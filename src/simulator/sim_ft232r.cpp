@@ -62,15 +62,15 @@ struct SimFt232r::State {
 
     bool Exchange(const std::vector<std::uint8_t>& out, std::vector<std::uint8_t>& in, FtdiProblem& problem);
 
-    // Under mutex: lets `us` of the cable's time pass. A wait shorter than the
-    // system sleeps well is owed and paid with a later one, never made up
-    // for by a shorter one: the chip may see a line change a little early,
-    // but the line change after a stretch of idle bytes (every wait in the
-    // stream is a millisecond or more of them) pays all that is owed, so no
-    // wait the chip times comes out shorter than its bytes.
+    // Under mutex: lets `us` of the cable's time pass. With a shortest sleep
+    // set, a wait shorter than that is owed and paid with a later one, never
+    // made up for by a shorter one: the chip may see a line change a little
+    // early, but the line change after a stretch of idle bytes (every wait in
+    // the stream is a millisecond or more of them) pays all that is owed, so
+    // no wait the chip times comes out shorter than its bytes.
     void Spend(std::int64_t us) {
         owedUs += us;
-        if (owedUs >= kMinSleepUs)
+        if (owedUs >= minSleepUs)
             SpendOwed();
     }
     void SpendOwed() {
@@ -79,7 +79,7 @@ struct SimFt232r::State {
         owedUs = 0;
     }
     std::int64_t owedUs = 0;
-    static constexpr std::int64_t kMinSleepUs = 250;
+    std::int64_t minSleepUs = 0;
 };
 
 serial::FtdiDeviceInfo SimulatedCableInfo() {
@@ -127,11 +127,14 @@ public:
         closed_ = true;
         if (!state_->open)
             return;
-        // Back to the serial driver: a closed port releases its lines.
+        // Back to the serial driver: a closed port releases its lines (a
+        // pulled cable reaches nothing any more).
         state_->SpendOwed();
         state_->bitBang = false;
-        state_->outputMask = serial::OutputMask();
-        state_->Apply(serial::kReleasedPins);
+        if (state_->plugged) {
+            state_->outputMask = serial::OutputMask();
+            state_->Apply(serial::kReleasedPins);
+        }
         state_->outputMask = 0;
         state_->open = false;
     }
@@ -244,6 +247,11 @@ void SimFt232r::ShortReadAtTransfer(std::uint64_t nth, std::size_t missing) {
     std::lock_guard lock(state_->mutex);
     state_->shortAt = nth == 0 ? 0 : state_->transfers + nth;
     state_->shortBy = missing;
+}
+
+void SimFt232r::SetShortestSleep(std::int64_t us) {
+    std::lock_guard lock(state_->mutex);
+    state_->minSleepUs = us > 0 ? us : 0;
 }
 
 void SimFt232r::RefuseOpen(FtdiProblem problem) {

@@ -38,6 +38,11 @@ public:
               std::int64_t latencyUs = kDefaultTransferLatencyUs);
     ~SimFt232r() override;
 
+    // On the real clock: times shorter than `us` are collected and slept off
+    // together (the system cannot sleep a microsecond). 0, the default: every
+    // byte's time is spent as it comes, exact on a virtual clock.
+    void SetShortestSleep(std::int64_t us);
+
     std::vector<serial::FtdiDeviceInfo> List(serial::FtdiProblem& problem) override;
     std::unique_ptr<serial::FtdiDevice> Open(const serial::FtdiTarget& target, serial::FtdiProblem& problem) override;
 
