@@ -19,7 +19,6 @@
 #include <cstdint>
 #include <memory>
 #include <random>
-#include <stdexcept>
 #include <string>
 
 #include "common/clock.h"
@@ -34,6 +33,7 @@
 #include "simulator/sim_programmer.h"
 
 #include "quiet_host.h"
+#include "shipped_device.h"
 
 namespace {
 
@@ -42,13 +42,6 @@ using programmer::StepBox;
 
 constexpr std::int32_t kWords = 2048;
 constexpr std::int64_t kLatencyUs = 1000;
-
-device::TPicDevice Pic16F628A() {
-    device::TPicDevice d = device::GetDeviceSpec("PIC16F628A");
-    if (d.ProgramMemory.Size != kWords)
-        throw std::runtime_error("picspecs.ini next to the benchmark lacks the PIC16F628A");
-    return d;
-}
 
 // Virtual time, with the waits asked for through it added up.
 class WaitCountingClock final : public Clock {
@@ -116,7 +109,7 @@ Outcome ProgramAndVerify(Link link, const device::TPicDevice& device, const imag
 }
 
 void BM_Ft232rAgainstPerCallLink(benchmark::State& state) {
-    const device::TPicDevice device = Pic16F628A();
+    const device::TPicDevice device = ShippedDevice("PIC16F628A", kWords);
     image::THexFile image;
     std::mt19937 random(2048);
     for (std::int32_t a = 0; a < kWords; ++a)
