@@ -33,8 +33,6 @@ struct SimFt232r::State {
     std::uint64_t pullAt = 0;                 // transfer number; 0 none
     std::uint64_t shortAt = 0;
     std::size_t shortBy = 0;
-    bool recording = false;
-    std::vector<std::uint8_t> written;
 
     // Under mutex: puts `next` on the pins; each line that changes reaches
     // the peer, in the table's order (one per byte from the link).
@@ -172,8 +170,6 @@ bool SimFt232r::State::Exchange(const std::vector<std::uint8_t>& out, std::vecto
         return false;
     }
     bytes += out.size();
-    if (recording)
-        written.insert(written.end(), out.begin(), out.end());
 
     Spend(latencyUs);
     // Byte i goes out at i ticks into the transfer. The clock is moved on
@@ -297,16 +293,6 @@ std::uint64_t SimFt232r::BytesWritten() const {
 std::uint8_t SimFt232r::Pins() const {
     std::lock_guard lock(state_->mutex);
     return state_->pins;
-}
-
-void SimFt232r::SetRecording(bool on) {
-    std::lock_guard lock(state_->mutex);
-    state_->recording = on;
-}
-
-std::vector<std::uint8_t> SimFt232r::Written() const {
-    std::lock_guard lock(state_->mutex);
-    return state_->written;
 }
 
 } // namespace vandrel::simulator

@@ -60,9 +60,6 @@ public:
     std::uint64_t Transfers() const;     // since construction
     std::uint64_t BytesWritten() const;
     std::uint8_t Pins() const;           // the output pins now
-    // Every byte written, in order (kept only when recording).
-    void SetRecording(bool on);
-    std::vector<std::uint8_t> Written() const;
 
     struct State;
 
