@@ -16,7 +16,6 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
-#include <stdexcept>
 #include <string>
 
 #include "device/pic_device.h"
@@ -26,6 +25,8 @@
 #include "serial/posix_port_driver.h"
 #endif
 #include "simulator/sim_programmer.h"
+
+#include "shipped_device.h"
 
 #ifndef _WIN32
 #include <fcntl.h>
@@ -39,14 +40,6 @@ namespace {
 
 using namespace vandrel;
 using namespace vandrel::programmer;
-
-// The shipped device file lies next to the benchmark program.
-device::TPicDevice BenchDevice() {
-    device::TPicDevice d = device::GetDeviceSpec("PIC16F84A");
-    if (d.ProgramMemory.Size <= 0)
-        throw std::runtime_error("picspecs.ini next to the benchmark lacks the PIC16F84A");
-    return d;
-}
 
 // Counts the calls that reach the driver; passes them on.
 class CountingLines : public serial::ModemLines {
@@ -99,7 +92,7 @@ void ProgramWord(TFarmLink& link, Clock& clock, std::int16_t word) {
 
 void BM_SimLineChanges(benchmark::State& state) {
     VirtualClock clock;
-    auto setup = simulator::MakeUserSimulator(BenchDevice(), clock);
+    auto setup = simulator::MakeUserSimulator(ShippedDevice("PIC16F84A"), clock);
     setup.port->SetRecording(false);
     serial::SimPortDriver driver(setup.port);
     std::string error;

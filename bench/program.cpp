@@ -14,7 +14,6 @@
 #include <cstdint>
 #include <memory>
 #include <random>
-#include <stdexcept>
 #include <string>
 
 #include "common/clock.h"
@@ -27,6 +26,7 @@
 #include "simulator/sim_programmer.h"
 
 #include "quiet_host.h"
+#include "shipped_device.h"
 
 namespace {
 
@@ -34,14 +34,6 @@ using namespace vandrel;
 using programmer::StepBox;
 
 constexpr std::int32_t kWords = 2048;
-
-// The shipped device file lies next to the benchmark program.
-device::TPicDevice Pic16F628A() {
-    device::TPicDevice d = device::GetDeviceSpec("PIC16F628A");
-    if (d.ProgramMemory.Size != kWords)
-        throw std::runtime_error("picspecs.ini next to the benchmark lacks the PIC16F628A");
-    return d;
-}
 
 // Line changes of one frame: two clock edges per bit, plus a DTR change
 // wherever a bit differs from the one before (the data line rests at 0).
@@ -87,7 +79,7 @@ std::int64_t MinimumLineChanges(const image::THexFile& image) {
 
 void BM_ProgramAndVerify2048Words(benchmark::State& state) {
     VirtualClock clock;
-    const device::TPicDevice device = Pic16F628A();
+    const device::TPicDevice device = ShippedDevice("PIC16F628A", kWords);
     auto port = std::make_shared<serial::SimPort>();
     port->SetRecording(false);
     auto chip = std::make_shared<simulator::SimChip>(device, clock);

@@ -38,6 +38,11 @@ It erases, writes with read-back and verifies program memory, the
 configuration area and data EEPROM from an Intel HEX file, and dumps memory
 ranges. The package has the window (vandrel1) and a command-line program
 for scripts (vandrel1-cli), both with a simulated adapter and chip for
-trying them without hardware.")
+trying them without hardware.
+.
+The command-line program also drives the adapter through an FT232R USB
+serial cable in synchronous bit-bang mode (libftdi), many line changes to a
+USB transfer, at close to the chip's own speed; a udev rule lets the group
+plugdev use such cables.")
 
 include(CPack)

@@ -68,6 +68,16 @@ while IFS= read -r record; do
   grep -qxF "$record" "$work/back.hex" || fail "read back lacks $record"
 done <"$example"
 echo "programmed $example into a simulated PIC16F628A and read it back"
+# The same chip through the simulated FT232R cable (no USB is touched).
+"${sim[@]}" -p ftdi verify "$example" >"$work/verify.log" || { cat "$work/verify.log"; fail "verify over ftdi failed"; }
+[[ $(tail -n 1 "$work/verify.log") == "complete." ]] || { cat "$work/verify.log"; fail "verify over ftdi did not complete"; }
+echo "verified it through the simulated FT232R cable"
+
+step "udev rule"
+rule=/usr/lib/udev/rules.d/60-vandrel1-ft232r.rules
+grep -qxF "$rule" "$work/files" || fail "the package has no $rule"
+grep -q 'ATTR{idVendor}=="0403", ATTR{idProduct}=="6001".*GROUP="plugdev"' "$rule" || fail "$rule: no plugdev rule"
+echo "$rule"
 
 step "window"
 mkdir -p "$work/home"

@@ -18,6 +18,16 @@ std::string ErrorBoxText(const std::string& box, const ChipSession& session) {
     return box == kCannotOpen ? session.OpenFailure() : box;
 }
 
+// How the run ended; a cable whose link failed on the way is a port problem
+// of its own, said as the window would say it in an error box.
+RunOutcome Outcome(const ConsoleHost& host, bool wantsSummary, const ChipSession& session) {
+    RunOutcome outcome = host.Outcome(wantsSummary);
+    if (outcome.errorBoxes.empty())
+        if (std::optional<std::string> failure = session.LinkFailure())
+            outcome.errorBoxes.push_back(std::move(*failure));
+    return outcome;
+}
+
 std::string RefusalTail(bool force) { return force ? " (going on: --force)" : " (--force to go on)"; }
 
 // Run times to the millisecond, for comparing them with the estimate.
@@ -53,13 +63,13 @@ ChipCheck ReadDeviceId(ChipSession& session, CliContext& ctx, const device::TPic
     const std::int32_t first = probe.ConfigurationMemory.Address;
     const OperationRequest request = DumpRequest(first, address - first + 1);
     image::THexFile noImage;
-    const OperationPlan plan = PlanOperation(probe, noImage, request);
+    const OperationPlan plan = PlanOperation(probe, noImage, request, session.Link());
 
     ConsoleHost host(ctx.clock);
     host.Interrupt = InterruptSource(ctx);
     host.RecordPoints = true;
     session.Run(host, noImage, probe, request);
-    const RunOutcome outcome = host.Outcome(false);
+    const RunOutcome outcome = Outcome(host, false, session);
     if (outcome.interrupted)
         throw Interruption();
     if (!outcome.errorBoxes.empty())
@@ -76,8 +86,14 @@ ChipCheck ReadDeviceId(ChipSession& session, CliContext& ctx, const device::TPic
                                                   " could not be read");
     ChipCheck check;
     check.identity = programmer::IdentifyChip(static_cast<std::uint16_t>(*id), file.Devices());
-    if (host.Span.started && host.Span.ended)
-        check.pace = programmer::MeasurePace(host.Span.Times(), plan.span.Calls());
+    if (!host.Span.started || !host.Span.ended)
+        return check;
+    if (session.Link() == LinkKind::Ft232r) {
+        check.pace = programmer::MeasureTransferPace(host.Span.Times(), plan.span.Transfers(), plan.span.Bytes(),
+                                                     session.UsPerByte());
+        return check;
+    }
+    check.pace = programmer::MeasurePace(host.Span.Times(), plan.span.Calls());
     // The real run showed the planned run's statuses: the planned calls between
     // two of them took the time measured between the same two.
     if (check.pace && host.Points.size() == plan.points.size()) {
@@ -140,7 +156,8 @@ RunReport RunOnConsole(ChipSession& session, CliContext& ctx, Console& console, 
     std::optional<programmer::RunEstimate> estimate;
     if (pace) {
         const programmer::MeasuredTimes planned = plan.span.Times();
-        estimate = programmer::RunEstimate{*pace, plan.span.Calls(), planned.askedUs, planned.waits};
+        estimate = programmer::RunEstimate{*pace,          plan.span.Calls(),     planned.askedUs,
+                                           planned.waits, plan.span.Transfers(), plan.span.Bytes()};
         console.Note(programmer::DescribeEstimate(*estimate));
     }
 
@@ -164,7 +181,7 @@ RunReport RunOnConsole(ChipSession& session, CliContext& ctx, Console& console, 
     console.Progress().Clear();
 
     RunReport report;
-    report.outcome = host.Outcome(request.WantsSummary());
+    report.outcome = Outcome(host, request.WantsSummary(), session);
     report.log = host.Log;
     for (const std::string& box : report.outcome.errorBoxes)
         console.Error(ErrorBoxText(box, session));

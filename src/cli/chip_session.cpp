@@ -1,10 +1,17 @@
 #include "cli/chip_session.h"
 
 #include "cli/exit_status.h"
+#include "serial/ftdi_port_driver.h"
 #include "simulator/sim_line_latency.h"
 #include "simulator/sim_state_file.h"
 
 namespace vandrel::cli {
+
+namespace {
+// The simulated cable may run on the real clock: its bytes' microseconds
+// are slept off a quarter of a millisecond at a time.
+constexpr std::int64_t kShortestSleepUs = 250;
+} // namespace
 
 ChipSession::ChipSession(CliContext& ctx, const Invocation& inv, const DeviceFile& file, PortChoice port)
     : ctx_(ctx), port_(std::move(port)) {
@@ -14,11 +21,35 @@ ChipSession::ChipSession(CliContext& ctx, const Invocation& inv, const DeviceFil
     serial::PortDriverFactory platform = [&system](const std::string& deviceName) {
         return system.MakePortDriver(deviceName);
     };
-    if (!port_.simulated) {
-        comm_.SetDriverFactory(std::move(platform));
-        return;
-    }
+    if (port_.simulated)
+        MakeSimulatedChip(inv, file);
 
+    if (port_.ftdi) {
+        // A simulated chip sits behind the simulated cable; no USB is touched then.
+        if (chip_) {
+            cable_ = std::make_shared<simulator::SimFt232r>(
+                chip_, ctx_.clock, inv.simLatencyUs >= 0 ? inv.simLatencyUs : simulator::kDefaultTransferLatencyUs);
+            cable_->SetShortestSleep(kShortestSleepUs);
+        }
+        std::shared_ptr<serial::FtdiBus> bus = cable_ ? cable_ : system.Ft232rBus();
+        comm_.SetDriverFactory(serial::MakeFtdiPortFactory(std::move(bus), *port_.ftdi, timing_, cableProblem_));
+    } else if (chip_) {
+        simPort_ = std::make_shared<serial::SimPort>();
+        // A programming run is hundreds of thousands of line calls; the user's
+        // port keeps none of them.
+        simPort_->SetRecording(false);
+        simPort_->SetClock(ctx_.clock);
+        simPort_->SetPeer(
+            std::make_shared<simulator::LineLatency>(chip_, ctx_.clock, std::max<std::int64_t>(inv.simLatencyUs, 0)));
+        comm_.SetDriverFactory(simulator::MakeSimulatorFactory(simPort_, std::move(platform)));
+    } else {
+        comm_.SetDriverFactory(std::move(platform));
+    }
+    if (chip_ && ctx_.onSimulator)
+        ctx_.onSimulator({chip_, simPort_, cable_});
+}
+
+void ChipSession::MakeSimulatedChip(const Invocation& inv, const DeviceFile& file) {
     const std::optional<device::TPicDevice> simulated = file.Find(inv.simulate);
     if (!simulated)
         throw CliFailure(ExitStatus::Trouble, inv.simulate + ": no such device in " + file.label);
@@ -26,23 +57,16 @@ ChipSession::ChipSession(CliContext& ctx, const Invocation& inv, const DeviceFil
     if (statePath_.empty())
         throw CliFailure(ExitStatus::Trouble, "no place for the simulated chip's state file: set XDG_STATE_HOME "
                                               "or HOME, or give --sim-state FILE");
-
-    simulator::SimulatorSetup setup = simulator::MakeUserSimulator(*simulated, ctx_.clock);
-    chip_ = setup.chip;
-    simPort_ = setup.port;
+    chip_ = std::make_shared<simulator::SimChip>(*simulated, ctx_.clock);
     if (const std::string error = simulator::LoadSimState(*chip_, statePath_); !error.empty())
         throw CliFailure(ExitStatus::Trouble, statePath_ + ": " + error);
-    simPort_->SetPeer(std::make_shared<simulator::LineLatency>(chip_, ctx_.clock, inv.simLatencyUs));
-    comm_.SetDriverFactory(simulator::MakeSimulatorFactory(simPort_, std::move(platform)));
-    if (ctx_.onSimulator)
-        ctx_.onSimulator(chip_, simPort_);
 }
 
 ChipSession::~ChipSession() { comm_.Close(); }
 
 void ChipSession::Run(ConsoleHost& host, image::THexFile& image, const device::TPicDevice& device,
                       const OperationRequest& request) {
-    host.Port = port_.name;
+    host.Port = port_.RunPortText();
     host.OnPump = [this] { comm_.ProcessNotifications(); };
     programmer::TFarmOperations operations(host, comm_, image, device);
     Press(operations, host, request);
@@ -57,16 +81,28 @@ void ChipSession::SaveState() {
 }
 
 std::string ChipSession::OpenFailure() const {
+    if (port_.ftdi)
+        return CableProblemMessage(port_.name, Where(), *cableProblem_);
     PortProblem problem;
     problem.kind = OsErrorKind::Other;
     problem.reason = comm_.LastOsError();
     return PortProblemMessage(port_.name, port_.devicePath, problem);
 }
 
-std::string ChipSession::Describe() const {
-    if (chip_)
-        return port_.name + " (simulated " + chip_->Device().Name + ")";
-    return port_.name + " (" + port_.devicePath + ")";
+std::optional<std::string> ChipSession::LinkFailure() const {
+    if (!port_.ftdi || !*cableProblem_)
+        return std::nullopt;
+    return CableProblemMessage(port_.name, Where(), *cableProblem_);
 }
+
+std::string ChipSession::Where() const {
+    if (chip_ && cable_)
+        return "simulated FT232R with " + chip_->Device().Name;
+    if (chip_)
+        return "simulated " + chip_->Device().Name;
+    return port_.devicePath;
+}
+
+std::string ChipSession::Describe() const { return port_.name + " (" + Where() + ")"; }
 
 } // namespace vandrel::cli

@@ -1,7 +1,9 @@
 #pragma once
-// The port side of a chip command: the serial port component, and for COM0
-// the simulated adapter and chip behind it, with the state file that keeps
-// the chip's memories between runs and the latency of its line calls.
+// The port side of a chip command: the serial port component over a COM
+// port or an FT232R cable, and when simulating, the simulated chip behind
+// the simulated adapter (COM0) or the simulated FT232R, with the state file
+// that keeps the chip's memories between runs and the latency of its line
+// calls or USB transfers.
 #include <memory>
 #include <optional>
 #include <string>
@@ -11,14 +13,16 @@
 #include "cli/operation.h"
 #include "programmer/farm_operations.h"
 #include "serial/comm_x.h"
+#include "serial/ft232r_lines.h"
+#include "simulator/sim_ft232r.h"
 #include "simulator/sim_programmer.h"
 
 namespace vandrel::cli {
 
 class ChipSession {
 public:
-    // Sets up the simulated chip for COM0 (its device from the device file,
-    // its memories from the state file); throws CliFailure when it cannot.
+    // Sets up the simulated chip when simulating (its device from the device
+    // file, its memories from the state file); throws CliFailure when it cannot.
     ChipSession(CliContext& ctx, const Invocation& inv, const DeviceFile& file, PortChoice port);
     ~ChipSession();
     ChipSession(const ChipSession&) = delete;
@@ -38,17 +42,32 @@ public:
 
     // What failed when the run control could not open the port.
     std::string OpenFailure() const;
-    // "COM0 (simulated PIC16F628A)", "COM100 (/dev/ttyUSB0)".
+    // What ended an FT232R cable's link during the last run (a transfer
+    // that failed: the cable pulled, a short read); nothing after a clean run.
+    std::optional<std::string> LinkFailure() const;
+    // "COM0 (simulated PIC16F628A)", "COM100 (/dev/ttyUSB0)",
+    // "ftdi (FT232R USB UART A6008isP, bus 1 device 5)".
     std::string Describe() const;
     const PortChoice& Port() const { return port_; }
+    // The link this session drives: per line call, or FT232R transfers.
+    LinkKind Link() const { return port_.ftdi ? LinkKind::Ft232r : LinkKind::PerCall; }
+    // An FT232R cable's bit-bang clock, for the estimate.
+    double UsPerByte() const { return 1e6 / timing_.bytesPerSecond; }
 
 private:
+    void MakeSimulatedChip(const Invocation& inv, const DeviceFile& file);
+    // "simulated PIC16F628A", "simulated FT232R with PIC16F628A", "/dev/ttyUSB0".
+    std::string Where() const;
+
     CliContext& ctx_;
     PortChoice port_;
+    serial::Ft232rTiming timing_;
     std::string statePath_;
     std::optional<programmer::TKeptCalibration> kept_;
     std::shared_ptr<simulator::SimChip> chip_;
     std::shared_ptr<serial::SimPort> simPort_;
+    std::shared_ptr<simulator::SimFt232r> cable_;
+    std::shared_ptr<serial::FtdiProblem> cableProblem_ = std::make_shared<serial::FtdiProblem>();
     serial::TCommX comm_; // last: closed before the chip goes
 };
 

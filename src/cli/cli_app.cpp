@@ -10,7 +10,7 @@ namespace vandrel::cli {
 namespace {
 
 ExitStatus Dispatch(const Invocation& inv, CliContext& ctx) {
-    if (inv.simulate.empty() && (inv.simLatencyUs > 0 || !inv.simState.empty()))
+    if (inv.simulate.empty() && (inv.simLatencyUs >= 0 || !inv.simState.empty()))
         throw CliFailure(ExitStatus::Usage, "--sim-latency and --sim-state need a simulated chip "
                                             "(--simulate DEVICE or VANDREL1_SIMULATOR)");
     switch (inv.command) {

@@ -11,9 +11,18 @@
 #include "cli/os_system.h"
 #include "common/clock.h"
 #include "serial/sim_port_driver.h"
+#include "simulator/sim_ft232r.h"
 #include "simulator/sim_programmer.h"
 
 namespace vandrel::cli {
+
+// A simulated chip and what carries it: the simulated port of COM0, or the
+// simulated FT232R cable.
+struct SimulatedParts {
+    std::shared_ptr<simulator::SimChip> chip;
+    std::shared_ptr<serial::SimPort> port;      // COM0
+    std::shared_ptr<simulator::SimFt232r> cable; // ftdi
+};
 
 struct CliContext {
     std::ostream& out;
@@ -26,9 +35,8 @@ struct CliContext {
     std::string defaultSpecPath;
     // SIGINT sets the stop request while a command runs.
     bool catchInterrupt = true;
-    // Called once the simulated chip and its port exist (tests set faults here).
-    std::function<void(const std::shared_ptr<simulator::SimChip>&, const std::shared_ptr<serial::SimPort>&)>
-        onSimulator;
+    // Called once the simulated chip and what carries it exist (tests set faults here).
+    std::function<void(const SimulatedParts&)> onSimulator;
 };
 
 } // namespace vandrel::cli

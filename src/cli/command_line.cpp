@@ -28,7 +28,9 @@ Examples:
   vandrel1-cli -d PIC16F628A -p COM100 read backup.hex
   vandrel1-cli -d PIC16F628A -p COM100 dump 2000 8
   vandrel1-cli -p COM100 detect
+  vandrel1-cli -d PIC16F628A -p ftdi program blink.hex
   vandrel1-cli --simulate PIC16F628A program examples/blink628a.hex
+  vandrel1-cli --simulate PIC16F628A -p ftdi program examples/blink628a.hex
 
 Environment:
   VANDREL1_DEVICE     default for --device
@@ -123,7 +125,8 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const GetEnv
     std::string address, count;
 
     CLI::App app("Programs PIC microcontrollers with 14-bit program words in circuit, through a COM port's\n"
-                 "modem-control lines, or a simulated chip on COM0.",
+                 "modem-control lines, an FT232R USB serial cable's pins in bit-bang mode, or a simulated\n"
+                 "chip on COM0.",
                  "vandrel1-cli");
     app.set_version_flag("--version", std::string("vandrel1-cli ") + ProgramVersion());
     app.require_subcommand(0, 1);
@@ -133,17 +136,22 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const GetEnv
     app.footer(kFooter);
     app.add_option("-d,--device", inv.device, "the device, a section of the device file (default: $VANDREL1_DEVICE)")
         ->type_name("NAME");
-    app.add_option("-p,--port", inv.port, "the COM port, e.g. COM100 (default: $VANDREL1_PORT)")->type_name("COMn");
+    app.add_option("-p,--port", inv.port,
+                   "the COM port, e.g. COM100, or an FT232R cable in bit-bang mode: ftdi (the first),\n"
+                   "ftdi:SERIAL or ftdi:BUS-ADDRESS (default: $VANDREL1_PORT)")
+        ->type_name("PORT");
     app.add_option("--simulate", inv.simulate,
-                   "offer COM0 with a simulated chip of this device (as $VANDREL1_SIMULATOR);\n"
-                   "--device and --port then default to it and to COM0")
+                   "offer COM0 with a simulated chip of this device (as $VANDREL1_SIMULATOR), and\n"
+                   "the simulated FT232R cable ftdi with the same chip; --device and --port then\n"
+                   "default to it and to COM0")
         ->type_name("DEVICE");
     app.add_option("--sim-state", inv.simState,
                    "the file where the simulated chip keeps its memories between runs\n"
                    "(default: $XDG_STATE_HOME/vandrel1/DEVICE.hex)")
         ->type_name("FILE");
     app.add_option("--sim-latency", inv.simLatencyUs,
-                   "microseconds each simulated line change takes, as over a USB adapter (default: 0)")
+                   "microseconds each simulated line change takes on COM0, as over a USB serial\n"
+                   "adapter (default: 0), or each USB transfer of the simulated FT232R (default: 1000)")
         ->check(CLI::Range(0, 1000000).description(""))
         ->type_name("MICROSECONDS");
     app.add_option("--spec", inv.specPath, "read the devices from this file instead of picspecs.ini")
@@ -153,7 +161,8 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const GetEnv
 
     CLI::App* devices = app.add_subcommand("devices", "list the devices of the device file");
     devices->footer(Example("vandrel1-cli devices"));
-    CLI::App* ports = app.add_subcommand("ports", "list the COM ports that exist, with their device paths");
+    CLI::App* ports = app.add_subcommand(
+        "ports", "list the COM ports that exist, with their device paths, and the FT232R cables attached");
     ports->footer(Example("vandrel1-cli ports"));
 
     CLI::App* program = app.add_subcommand("program", "erase, write and verify the chip from an Intel HEX file");

@@ -24,7 +24,9 @@ void WaitMeter::WaitUs(std::int64_t us) {
 }
 
 RunPoint ConsoleHost::Here() const {
-    return {CallCounter ? CallCounter() : 0, meter_.SpentUs(), meter_.AskedUs(), meter_.Waits(), meter_.NowUs()};
+    const LinkCounts counts = Counter ? Counter() : LinkCounts{};
+    return {counts.calls,     meter_.SpentUs(),   meter_.AskedUs(), meter_.Waits(),
+            meter_.NowUs(),   counts.transfers,   counts.bytes};
 }
 
 RunOutcome ConsoleHost::Outcome(bool wantsSummary) const {

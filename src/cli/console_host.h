@@ -40,13 +40,20 @@ private:
     std::atomic<std::int64_t> spentUs_{0}, askedUs_{0}, waits_{0};
 };
 
-// Line calls made and waits done, at some point of a run.
+// What a link has done so far: line calls, or USB transfers and their bytes.
+struct LinkCounts {
+    std::uint64_t calls = 0;
+    std::uint64_t transfers = 0, bytes = 0;
+};
+
+// Line calls made (or transfers and bytes) and waits done, at some point of a run.
 struct RunPoint {
     std::uint64_t calls = 0;
     std::int64_t waitUs = 0;  // spent waiting
     std::int64_t askedUs = 0; // asked for
     std::int64_t waits = 0;
     std::int64_t atUs = 0; // the clock
+    std::uint64_t transfers = 0, bytes = 0;
 };
 
 // An operation from its first step (the LVP tick) to its closing steps.
@@ -54,6 +61,8 @@ struct OperationSpan {
     bool started = false, ended = false;
     RunPoint start, end;
     std::uint64_t Calls() const { return end.calls - start.calls; }
+    std::uint64_t Transfers() const { return end.transfers - start.transfers; }
+    std::uint64_t Bytes() const { return end.bytes - start.bytes; }
     programmer::MeasuredTimes Times() const {
         return {end.atUs - start.atUs, end.waitUs - start.waitUs, end.askedUs - start.askedUs,
                 end.waits - start.waits};
@@ -78,7 +87,7 @@ public:
     const std::atomic<bool>* Interrupt = nullptr;  // Ctrl-C: the stop request
     std::function<void()> OnPump;                  // whatever else a message pump serves
     std::function<void(const std::string&)> OnLog; // each log line as it comes
-    std::function<std::uint64_t()> CallCounter;    // line calls so far, where they can be counted
+    std::function<LinkCounts()> Counter;           // what the link did so far, where it can be counted
     ProgressTracker* Progress = nullptr;
     bool RecordPoints = false;                     // keep a RunPoint per status (planning)
 

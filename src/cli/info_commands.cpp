@@ -5,6 +5,7 @@
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/inputs.h"
+#include "simulator/sim_ft232r.h"
 
 namespace vandrel::cli {
 
@@ -38,13 +39,28 @@ ExitStatus RunPortsCommand(const Invocation& inv, CliContext& ctx) {
     std::vector<std::pair<std::string, std::string>> rows;
     if (!inv.simulate.empty()) {
         const DeviceFile file = LoadDeviceFile(inv, ctx);
-        if (const auto simulated = file.Find(inv.simulate))
+        if (const auto simulated = file.Find(inv.simulate)) {
             rows.emplace_back("COM0", "simulated " + simulated->Name);
-        else
+            rows.emplace_back(std::string("ftdi:") + simulator::kSimFt232rSerial,
+                              "simulated FT232R with " + simulated->Name);
+        } else {
             console.Error(inv.simulate + ": no such device in " + file.label + ", so there is no COM0");
+        }
     }
     for (const serial::ComPortInfo& port : ctx.system.ListPorts())
         rows.emplace_back(port.Name, port.DevicePath);
+    serial::FtdiProblem problem;
+    for (const serial::FtdiDeviceInfo& cable : ctx.system.Ft232rBus()->List(problem)) {
+        serial::FtdiTarget target;
+        target.kind = cable.serial.empty() ? serial::FtdiTarget::Kind::BusAddress : serial::FtdiTarget::Kind::Serial;
+        target.serial = cable.serial;
+        target.bus = cable.bus;
+        target.address = cable.address;
+        rows.emplace_back(serial::FtdiPortName(target),
+                          DescribeCable(cable) + (cable.accessible ? "" : " (no access: see the README's udev rule)"));
+    }
+    if (problem && problem.kind != serial::FtdiProblem::Kind::Unavailable)
+        console.Note("FT232R cables could not be listed: " + problem.text);
     if (rows.empty()) {
         console.Note("No COM port found.");
         return ExitStatus::Success;

@@ -9,6 +9,7 @@
 
 #include "cli/exit_status.h"
 #include "serial/com_name_map.h"
+#include "simulator/sim_ft232r.h"
 
 namespace vandrel::cli {
 
@@ -26,7 +27,50 @@ bool InAny(std::int32_t address, std::initializer_list<device::TMemoryRange> ran
     return std::any_of(ranges.begin(), ranges.end(), [&](device::TMemoryRange r) { return device::InRange(address, r); });
 }
 
+// An FT232R cable: the simulated one when simulating (no USB is looked at
+// then), else one the USB bus lists and this user may open.
+PortChoice ChooseCable(const serial::FtdiTarget& target, const Invocation& inv, OsSystem& system) {
+    using Kind = serial::FtdiProblem::Kind;
+    PortChoice port;
+    port.ftdi = target;
+    port.name = serial::FtdiPortName(target);
+    if (!inv.simulate.empty()) {
+        if (!simulator::SimulatedCableInfo().Matches(target))
+            throw CliFailure(ExitStatus::Trouble, port.name + ": no such FT232R cable (the simulated one is ftdi:" +
+                                                      simulator::kSimFt232rSerial + ")");
+        port.simulated = true;
+        return port;
+    }
+    serial::FtdiProblem problem;
+    const std::vector<serial::FtdiDeviceInfo> cables = system.Ft232rBus()->List(problem);
+    if (problem)
+        throw CliFailure(ExitStatus::Trouble, CableProblemMessage(port.name, "", problem));
+    const auto found = std::find_if(cables.begin(), cables.end(),
+                                    [&](const serial::FtdiDeviceInfo& c) { return c.Matches(target); });
+    if (found == cables.end()) {
+        // A serial number that cannot be read is one this user may not open.
+        const bool unreadable = std::any_of(cables.begin(), cables.end(),
+                                            [](const serial::FtdiDeviceInfo& c) { return !c.accessible; });
+        serial::FtdiProblem missing{Kind::NotFound, "no such FT232R cable"};
+        if (unreadable && target.kind == serial::FtdiTarget::Kind::Serial)
+            missing = {Kind::Permission, "the cables' serial numbers cannot be read"};
+        throw CliFailure(ExitStatus::Trouble, CableProblemMessage(port.name, "", missing));
+    }
+    port.devicePath = DescribeCable(*found);
+    if (!found->accessible)
+        throw CliFailure(ExitStatus::Trouble, CableProblemMessage(port.name, port.devicePath,
+                                                                  {Kind::Permission, "permission denied"}));
+    return port;
+}
+
 } // namespace
+
+std::string DescribeCable(const serial::FtdiDeviceInfo& cable) {
+    std::string text = cable.description.empty() ? std::string("FT232R") : cable.description;
+    if (!cable.serial.empty())
+        text += " " + cable.serial;
+    return text + ", bus " + std::to_string(cable.bus) + " device " + std::to_string(cable.address);
+}
 
 bool ReadTextFile(const std::string& path, std::string& text, std::string& error) {
     errno = 0;
@@ -132,9 +176,12 @@ PortChoice ChoosePort(const Invocation& inv, OsSystem& system) {
     if (inv.port.empty())
         throw CliFailure(ExitStatus::Usage, "no port: give --port COMn or set VANDREL1_PORT "
                                             "(vandrel1-cli ports lists them)");
+    if (const std::optional<serial::FtdiTarget> cable = serial::ParseFtdiPortName(inv.port))
+        return ChooseCable(*cable, inv, system);
     const std::optional<int> number = serial::ParseComName(inv.port);
     if (!number || *number > kLastPortNumber)
-        throw CliFailure(ExitStatus::Usage, "'" + inv.port + "' is not a port name (COM0 to COM999)");
+        throw CliFailure(ExitStatus::Usage, "'" + inv.port + "' is not a port name (COM0 to COM999); an FT232R "
+                                            "cable is ftdi, ftdi:SERIAL or ftdi:BUS-ADDRESS");
     PortChoice port;
     port.name = "COM" + std::to_string(*number);
     if (*number == 0) {

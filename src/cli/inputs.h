@@ -9,6 +9,7 @@
 #include "cli/invocation.h"
 #include "device/pic_device.h"
 #include "image/hex_file.h"
+#include "serial/ftdi_bus.h"
 
 namespace vandrel::cli {
 
@@ -43,15 +44,26 @@ struct ImageWords {
 ImageWords CountImageWords(const image::THexFile& image, const device::TPicDevice& device, const Areas& areas);
 
 struct PortChoice {
-    std::string name;       // "COM3"
-    std::string devicePath; // "/dev/ttyS2"; empty for the simulated adapter
-    bool simulated = false; // COM0
+    std::string name;       // "COM3", "ftdi:A6008isP"
+    std::string devicePath; // "/dev/ttyS2", "FT232R USB UART, bus 1 device 5"; empty when simulated
+    bool simulated = false; // COM0, or the simulated FT232R (--simulate with an ftdi port)
+    std::optional<serial::FtdiTarget> ftdi; // an FT232R cable in bit-bang mode
+
+    // What the run control opens: it takes ports by their COM number. A
+    // cable's driver factory answers any number with the cable; COM0 leads
+    // to no real device whatever happens.
+    std::string RunPortText() const { return ftdi ? std::string("COM0") : name; }
 };
 
 // The port of --port (or its default): a usage error for no port or a name
-// that is not COMn; "COM7: no such port" when it leads nowhere; the system's
-// reason when the device is there but cannot be opened.
+// that is neither COMn nor ftdi[:SERIAL|:BUS-ADDRESS]; "COM7: no such port"
+// when it leads nowhere; the system's reason when the device is there but
+// cannot be opened. An FT232R cable must be attached and open to this user
+// (or be the simulated one when simulating).
 PortChoice ChoosePort(const Invocation& inv, OsSystem& system);
+
+// "FT232R USB UART A6008isP, bus 1 device 5".
+std::string DescribeCable(const serial::FtdiDeviceInfo& cable);
 
 // The whole text of a file, or the system's reason in `error`.
 bool ReadTextFile(const std::string& path, std::string& text, std::string& error);

@@ -20,10 +20,12 @@ struct Invocation {
 
     // Common to every command ("" when not given and no default applies).
     std::string device;            // a section of the device file
-    std::string port;              // "COMn"
-    std::string simulate;          // the device of the simulated chip on COM0
+    std::string port;              // "COMn", "ftdi", "ftdi:SERIAL", "ftdi:BUS-ADDRESS"
+    std::string simulate;          // the device of the simulated chip on COM0 (or on the simulated FT232R)
     std::string simState;          // the simulated chip's state file ("" the default place)
-    std::int64_t simLatencyUs = 0; // time of each simulated line call
+    // Time of each simulated line call (COM0, default 0) or USB transfer (the
+    // simulated FT232R, default 1000); -1 when not given.
+    std::int64_t simLatencyUs = -1;
     std::string specPath;          // the device file ("": the default picspecs.ini)
     bool quiet = false;
     bool force = false;            // go on with a chip that is not the device given

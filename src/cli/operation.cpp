@@ -4,7 +4,9 @@
 
 #include "common/convert.h"
 #include "serial/comm_x.h"
+#include "serial/ftdi_port_driver.h"
 #include "serial/sim_port_driver.h"
+#include "simulator/sim_ft232r.h"
 #include "simulator/sim_line_latency.h"
 
 namespace vandrel::cli {
@@ -68,19 +70,26 @@ void Press(programmer::TFarmOperations& operations, ConsoleHost& host, const Ope
 }
 
 OperationPlan PlanOperation(const device::TPicDevice& device, const image::THexFile& image,
-                            const OperationRequest& request) {
+                            const OperationRequest& request, LinkKind link) {
     VirtualClock clock;
-    // Nothing behind the cable: the runs take the same steps whatever the chip answers.
-    auto counter = std::make_shared<simulator::LineLatency>(nullptr, clock, 0);
-    auto port = std::make_shared<serial::SimPort>();
-    port->SetRecording(false);
-    port->SetClock(clock);
-    port->SetPeer(counter);
-
     serial::TCommX comm;
-    comm.SetDriverFactory(serial::MakeSimPortFactory(port));
     comm.SetClock(clock);
     comm.SetFlowCtrl(serial::cfcNone);
+    // Nothing behind the cable: the runs take the same steps whatever the chip answers.
+    std::function<LinkCounts()> counts;
+    if (link == LinkKind::Ft232r) {
+        auto cable = std::make_shared<simulator::SimFt232r>(nullptr, clock, 0);
+        comm.SetDriverFactory(serial::MakeFtdiPortFactory(cable, serial::FtdiTarget{}));
+        counts = [cable] { return LinkCounts{0, cable->Transfers(), cable->BytesWritten()}; };
+    } else {
+        auto counter = std::make_shared<simulator::LineLatency>(nullptr, clock, 0);
+        auto port = std::make_shared<serial::SimPort>();
+        port->SetRecording(false);
+        port->SetClock(clock);
+        port->SetPeer(counter);
+        comm.SetDriverFactory(serial::MakeSimPortFactory(port));
+        counts = [counter] { return LinkCounts{counter->Calls(), 0, 0}; };
+    }
 
     image::THexFile copy = image;
     copy.SetProcessEventsHook(nullptr);
@@ -88,7 +97,7 @@ OperationPlan PlanOperation(const device::TPicDevice& device, const image::THexF
 
     ConsoleHost host(clock);
     host.Port = "COM0";
-    host.CallCounter = [&counter] { return counter->Calls(); };
+    host.Counter = counts;
     host.RecordPoints = true;
     host.OnPump = [&comm] { comm.ProcessNotifications(); };
     programmer::TFarmOperations operations(host, comm, copy, device);

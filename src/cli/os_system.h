@@ -2,12 +2,13 @@
 // What the command-line program needs of the machine, behind one interface so
 // that tests run it against made-up ports: the COM port list, where a COM
 // name leads, whether that device can be opened (found without opening it),
-// and the port driver.
+// the port driver, and the USB bus of the FT232R cables.
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "serial/com_ports.h"
+#include "serial/ftdi_bus.h"
 #include "serial/port_driver.h"
 
 namespace vandrel::cli {
@@ -31,6 +32,8 @@ public:
     virtual PortProblem CheckPortAccess(const std::string& devicePath) = 0;
     // The driver for one opening of "\\.\COMn".
     virtual std::unique_ptr<serial::PortDriver> MakePortDriver(const std::string& deviceName) = 0;
+    // Where the FT232R cables are: libftdi's USB bus, or one that says why there is none.
+    virtual std::shared_ptr<serial::FtdiBus> Ft232rBus() = 0;
 };
 
 // The real machine (os_system_posix.cpp / os_system_win32.cpp).
@@ -42,5 +45,10 @@ std::string PortProblemMessage(const std::string& comName, const std::string& de
 
 // The hint for a kind of problem on this system ("" none).
 std::string PortProblemHint(OsErrorKind kind);
+
+// "ftdi:A6008isP (FT232R USB UART, bus 1 device 5): ftdi_usb_open_dev: unable to claim usb device
+// — another program has the cable open: close it and try again"
+std::string CableProblemMessage(const std::string& portName, const std::string& where,
+                                const serial::FtdiProblem& problem);
 
 } // namespace vandrel::cli

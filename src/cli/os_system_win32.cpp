@@ -17,6 +17,7 @@ public:
     std::unique_ptr<serial::PortDriver> MakePortDriver(const std::string&) override {
         return serial::MakePlatformPortDriver();
     }
+    std::shared_ptr<serial::FtdiBus> Ft232rBus() override { return serial::MakeSystemFtdiBus(); }
 };
 
 } // namespace

@@ -50,9 +50,9 @@ ExitStatus RunProgramCommand(const Invocation& inv, CliContext& ctx) {
     }
     const PortChoice port = ChoosePort(inv, ctx.system);
     const OperationRequest request = ProgramRequest(inv);
-    const OperationPlan plan = PlanOperation(device, image, request);
-
     ChipSession session(ctx, inv, file, port);
+    const OperationPlan plan = PlanOperation(device, image, request, session.Link());
+
     const ChipCheck check = ReadDeviceId(session, ctx, ProbeDevice(&device), file);
     AcceptChip(check, device, file, inv.force, session, console);
     WarnOfAnotherId(image, device, inv, check, console);

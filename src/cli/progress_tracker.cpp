@@ -82,8 +82,12 @@ void ProgressTracker::Show() {
         state.wordsPerSecond = (done_ - stepStartDone_) * 1e6 / static_cast<double>(span);
     if (planned_ && statuses_ > 0 && statuses_ <= points_.size()) {
         const RunPoint& here = points_[statuses_ - 1];
-        const programmer::RunEstimate rest{pace_, end_.calls - here.calls, end_.askedUs - here.askedUs,
-                                           end_.waits - here.waits};
+        const programmer::RunEstimate rest{pace_,
+                                           end_.calls - here.calls,
+                                           end_.askedUs - here.askedUs,
+                                           end_.waits - here.waits,
+                                           end_.transfers - here.transfers,
+                                           end_.bytes - here.bytes};
         state.usLeft = rest.TotalUs();
     }
     line_.Update(state);

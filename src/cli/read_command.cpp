@@ -50,9 +50,9 @@ ExitStatus RunReadCommand(const Invocation& inv, CliContext& ctx) {
         throw CliFailure(ExitStatus::Trouble, device.Name + ": " + file.label + " gives it no memory to read");
     const OperationRequest request = DumpRequest(first, end - first);
     const image::THexFile noImage;
-    const OperationPlan plan = PlanOperation(device, noImage, request);
-
     ChipSession session(ctx, inv, file, port);
+    const OperationPlan plan = PlanOperation(device, noImage, request, session.Link());
+
     const ChipCheck check = ReadDeviceId(session, ctx, ProbeDevice(&device), file);
     AcceptChip(check, device, file, inv.force, session, console);
     RunDisplay display;

@@ -13,6 +13,8 @@ namespace {
 // What a read frame gives once the link is lost: the same as erased memory,
 // or an absent chip behind an idle adapter.
 constexpr std::uint16_t kLostWord = 0x3FFF;
+// Clock cycles of a read frame: start bit, 14 data bits, stop bit.
+constexpr int kReadCycles = 16;
 
 } // namespace
 
@@ -44,8 +46,17 @@ void TFarmLink::FarmReset() {
         || !Escape(SETRTS)                              // clock low
         || !Escape(SETDTR))                             // data at the 0 level
         return;
-    clock_.WaitMs(100);
+    Wait(100);
     Change([&] { return lines_.ClearCommBreak(); });   // programming voltage: chip enters programming mode
+}
+
+void TFarmLink::Wait(std::int64_t ms) {
+    if (!lost_ && lines_.Pause(clock_, ms))
+        return;
+    // The lines could not be held (their batch did not go out): the link is
+    // lost, and like any lost link it still takes the run's waits.
+    lost_ = true;
+    clock_.WaitMs(ms);
 }
 
 void TFarmLink::FarmSend(std::int16_t Value, int Count) {
@@ -68,18 +79,35 @@ void TFarmLink::FarmSend(std::int16_t Value, int Count) {
     }
 }
 
+bool TFarmLink::Collect(std::vector<serial::StatusSample>& samples) {
+    if (!lines_.CollectSamples(samples))
+        lost_ = true;
+    return !lost_;
+}
+
 std::uint16_t TFarmLink::FarmRecv() {
-    std::uint16_t result = 0;
-    for (int i = 0; i < 16; ++i) {
-        if (!Escape(CLRRTS) || !Escape(SETRTS))
+    std::vector<serial::StatusSample> samples;
+    for (int i = 0; i < kReadCycles; ++i) {
+        if (!Escape(CLRRTS) || !Escape(SETRTS)) {
+            Collect(samples); // the frame's samples so far are dropped
             return kLostWord;
+        }
+        // CTS after the falling edge: a driver that makes each call at once
+        // reads it here, a batching one at the frame's end.
+        lines_.SampleModemStatus();
+    }
+    if (!Collect(samples) || samples.size() != kReadCycles) {
+        lost_ = true;
+        return kLostWord;
+    }
+    std::uint16_t result = 0;
+    for (int i = 1; i <= 14; ++i) {
         // A failed status query reads as status 0: CTS clear, a 1 bit. A word
         // read over a dead status line therefore looks like erased memory
         // (0x3FFF), the same as an absent chip behind an idle adapter.
-        std::uint32_t status = 0;
-        if (!lines_.GetCommModemStatus(status))
-            status = 0;
-        if (i >= 1 && i <= 14 && (status & MS_CTS_ON) == 0)
+        const serial::StatusSample& sample = samples[static_cast<std::size_t>(i)];
+        const std::uint32_t status = sample.ok ? sample.status : 0;
+        if ((status & MS_CTS_ON) == 0)
             result = static_cast<std::uint16_t>(result | (1u << (i - 1)));
     }
     return result;

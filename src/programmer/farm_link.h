@@ -1,14 +1,20 @@
 #pragma once
 // The bit-level ICSP link: clocks the chip's serial programming protocol
 // through the modem-control lines of the open port, one line change per call.
+// The lines may be a port that makes each call at once, or one that batches
+// them (an FT232R in bit-bang mode): the link issues the same calls in the
+// same order either way, reads CTS as samples collected at the end of each
+// read frame, and waits through the lines, so that every wait starts with
+// the lines in place.
 //
-// Pin map (the adapter inverts every line):
+// Pin map (serial/adapter_pins.h; the adapter inverts every line):
 //   break on  (SetCommBreak)   MCLR low, chip in reset
 //   break off (ClearCommBreak) MCLR at the programming voltage
 //   SETRTS / CLRRTS            programming clock low / high
 //   SETDTR / CLRDTR            programming data 0 / 1
 //   CTS (MS_CTS_ON)            set reads as data bit 0, clear as 1
 #include <cstdint>
+#include <vector>
 
 #include "common/clock.h"
 #include "serial/port_driver.h"
@@ -45,9 +51,13 @@ public:
     void FarmWrite(int Command, std::int16_t Data);
     // Command frame, then a read frame.
     std::uint16_t FarmRead(int Command);
+    // Holds the lines as they are for `ms` milliseconds (a programming or
+    // erase cycle); also once the link is lost.
+    void Wait(std::int64_t ms);
 
-    // Every attempt at one line change failed: the link has stopped driving
-    // the chip for the rest of this operation, and reads give 0x3FFF.
+    // Every attempt at one line change failed, or a batch of them could not
+    // be sent: the link has stopped driving the chip for the rest of this
+    // operation, and reads give 0x3FFF.
     bool LinkLost() const { return lost_; }
 
     // How often one line change is tried before the link counts as lost.
@@ -57,6 +67,8 @@ private:
     template <class Call>
     bool Change(Call call);
     bool Escape(std::uint32_t function);
+    // The frame's CTS samples; false (the link lost) when they did not come.
+    bool Collect(std::vector<serial::StatusSample>& samples);
 
     serial::ModemLines& lines_;
     Clock& clock_;

@@ -108,9 +108,10 @@ TFarmLink TFarmOperations::MakeLink() const {
     return TFarmLink(*driver, host_.GetClock());
 }
 
-void TFarmOperations::Wait(std::int32_t ms) {
-    // A delay missing from the device file reads as -1: no wait at all.
-    host_.GetClock().WaitMs(std::max<std::int32_t>(ms, 0));
+void TFarmOperations::Wait(TFarmLink& link, std::int32_t ms) {
+    // A delay missing from the device file reads as -1: no wait at all. The
+    // wait goes through the link: the lines must be in place while it runs.
+    link.Wait(std::max<std::int32_t>(ms, 0));
 }
 
 void TFarmOperations::ResetChip(TFarmLink& link) {

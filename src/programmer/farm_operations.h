@@ -50,7 +50,7 @@ private:
     TFarmLink MakeLink() const;
     bool Stopped() const { return host_.StopRequested(); }
     void Pump() { host_.ProcessMessages(); }
-    void Wait(std::int32_t ms);
+    void Wait(TFarmLink& link, std::int32_t ms);
     void ResetChip(TFarmLink& link);
     void EraseStep(TFarmLink& link, bool program);
     bool ImageCheck();

@@ -190,7 +190,7 @@ void TFarmOperations::EraseStep(TFarmLink& link, bool program) {
     const bool triggered = bulk && erase.Trigger.has_value();
     if (triggered)
         link.FarmWrite(*erase.Trigger, -1);
-    Wait(device_.Tera);
+    Wait(link, device_.Tera);
     if (triggered && erase.End)
         link.FarmWrite(*erase.End, -1);
 }
@@ -297,7 +297,7 @@ std::uint16_t TFarmOperations::WriteWord(TFarmLink& link, const device::TWriteCy
                                          std::int16_t word, bool dataDelay) {
     link.FarmWrite(load, word);
     link.FarmWrite(cycle.Begin, -1);
-    Wait(cycle.Wait.value_or(dataDelay ? device_.Tdprog : device_.Tprog));
+    Wait(link, cycle.Wait.value_or(dataDelay ? device_.Tdprog : device_.Tprog));
     if (cycle.End)
         link.FarmWrite(*cycle.End, -1);
     return link.FarmRead(read);

@@ -25,19 +25,41 @@ std::int64_t RunEstimate::WaitUs() const {
 }
 
 std::int64_t RunEstimate::TotalUs() const {
-    return std::llround(pace.usPerCall * static_cast<double>(lineCalls)) + WaitUs();
+    return std::llround(pace.usPerCall * static_cast<double>(lineCalls) +
+                        pace.usPerTransfer * static_cast<double>(transfers) +
+                        pace.usPerByte * static_cast<double>(bytes)) +
+           WaitUs();
 }
+
+namespace {
+
+// The time of a measured operation not spent waiting, and the overrun per wait.
+double BusyUs(const MeasuredTimes& measured, Pace& pace) {
+    if (measured.waits > 0)
+        pace.usOverWait = std::clamp(static_cast<double>(measured.waitedUs - measured.askedUs) /
+                                         static_cast<double>(measured.waits),
+                                     0.0, kMostOverWaitUs);
+    return static_cast<double>(std::max<std::int64_t>(measured.elapsedUs - measured.waitedUs, 0));
+}
+
+} // namespace
 
 std::optional<Pace> MeasurePace(const MeasuredTimes& measured, std::uint64_t calls) {
     if (calls == 0)
         return std::nullopt;
     Pace pace;
-    const std::int64_t busy = std::max<std::int64_t>(measured.elapsedUs - measured.waitedUs, 0);
-    pace.usPerCall = static_cast<double>(busy) / static_cast<double>(calls);
-    if (measured.waits > 0)
-        pace.usOverWait = std::clamp(static_cast<double>(measured.waitedUs - measured.askedUs) /
-                                         static_cast<double>(measured.waits),
-                                     0.0, kMostOverWaitUs);
+    pace.usPerCall = BusyUs(measured, pace) / static_cast<double>(calls);
+    return pace;
+}
+
+std::optional<Pace> MeasureTransferPace(const MeasuredTimes& measured, std::uint64_t transfers,
+                                        std::uint64_t bytes, double usPerByte) {
+    if (transfers == 0)
+        return std::nullopt;
+    Pace pace;
+    pace.usPerByte = usPerByte;
+    const double clocked = usPerByte * static_cast<double>(bytes);
+    pace.usPerTransfer = std::max(BusyUs(measured, pace) - clocked, 0.0) / static_cast<double>(transfers);
     return pace;
 }
 
@@ -97,12 +119,24 @@ std::string GroupThousands(std::uint64_t value) {
     return grouped;
 }
 
+namespace {
+
+// "0.93 ms", "12.5 µs".
+std::string TimeText(double us) {
+    return us >= 100.0 ? Printf("%.2f ms", us / 1000.0) : Printf("%.1f \u00b5s", us);
+}
+
+} // namespace
+
 std::string DescribeEstimate(const RunEstimate& estimate) {
-    const double perCall = estimate.pace.usPerCall;
-    const std::string pace = perCall >= 100.0 ? Printf("%.2f ms", perCall / 1000.0) : Printf("%.1f \u00b5s", perCall);
     const double waits = static_cast<double>(estimate.WaitUs()) / 1e6;
     const std::string waitText = waits < 60.0 ? Printf("%.1f s", waits) : FormatDuration(estimate.WaitUs());
-    return "about " + FormatDuration(estimate.TotalUs()) + ": " + pace + " per line change \u00d7 " +
+    const std::string about = "about " + FormatDuration(estimate.TotalUs()) + ": ";
+    if (estimate.transfers > 0)
+        return about + GroupThousands(estimate.transfers) + " USB transfers \u00d7 " +
+               TimeText(estimate.pace.usPerTransfer) + " + " + GroupThousands(estimate.bytes) +
+               " bit-bang bytes \u00d7 " + TimeText(estimate.pace.usPerByte) + " + " + waitText + " of waits";
+    return about + TimeText(estimate.pace.usPerCall) + " per line change \u00d7 " +
            GroupThousands(estimate.lineCalls) + " line changes + " + waitText + " of programming waits";
 }
 

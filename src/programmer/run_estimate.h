@@ -1,7 +1,8 @@
 #pragma once
-// How long a run will take: its line calls at this adapter's pace plus its
-// waits. The number of calls and the waits come from the planned run, the
-// pace from a short operation measured on the real port.
+// How long a run will take: its line calls at this adapter's pace (or, over
+// an FT232R cable, its USB transfers and the bit-bang bytes) plus its waits.
+// The counts and the waits come from the planned run, the pace from a short
+// operation measured on the real port.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -13,6 +14,8 @@ namespace vandrel::programmer {
 struct Pace {
     double usPerCall = 0;    // one line call (RTS/DTR change, break change, CTS read)
     double usOverWait = 0;   // how much longer than asked a wait takes (the system's sleep)
+    double usPerTransfer = 0; // one USB transfer of an FT232R cable, beyond its bytes
+    double usPerByte = 0;     // one byte at the FT232R's bit-bang clock
 };
 
 // The times of a measured operation.
@@ -27,6 +30,12 @@ struct MeasuredTimes {
 // not spent waiting over the calls, and the overrun per wait (at most 5 ms:
 // more is a hiccup of the machine, not its habit). Nothing without a call.
 std::optional<Pace> MeasurePace(const MeasuredTimes& measured, std::uint64_t calls);
+
+// The same for an FT232R cable, whose bytes take `usPerByte` each: the time
+// not spent waiting nor clocking bytes, over the transfers. Nothing without
+// a transfer.
+std::optional<Pace> MeasureTransferPace(const MeasuredTimes& measured, std::uint64_t transfers,
+                                        std::uint64_t bytes, double usPerByte);
 
 // One stretch of a measured operation, between two of the points it showed.
 struct Stretch {
@@ -46,12 +55,15 @@ struct RunEstimate {
     std::uint64_t lineCalls = 0; // in the planned run
     std::int64_t askedWaitUs = 0; // resets, programming and erase waits of the planned run
     std::int64_t waits = 0;       // how many
+    std::uint64_t transfers = 0;  // USB transfers of an FT232R cable in the planned run
+    std::uint64_t bytes = 0;      // and their bit-bang bytes (the waits in the stream among them)
     std::int64_t WaitUs() const;  // the waits as they will take
     std::int64_t TotalUs() const;
 };
 
 // "about 6 min 10 s: 0.93 ms per line change × 383,916 line changes + 18.4 s
-// of programming waits"
+// of programming waits"; over an FT232R cable "about 22 s: 4,104 USB
+// transfers × 1.00 ms + 16,792,100 bit-bang bytes × 1.0 µs + 0.6 s of waits"
 std::string DescribeEstimate(const RunEstimate& estimate);
 
 // A duration for people: "0.42 s", "7.3 s", "42 s", "6 min 10 s", "2 h 5 min".

@@ -6,6 +6,9 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
+
+#include "common/clock.h"
 
 namespace vandrel::serial {
 
@@ -83,7 +86,23 @@ enum class IoResult {
     Failed,     // any other error
 };
 
+// One modem status read at a point of the line changes.
+struct StatusSample {
+    bool ok = false;         // the status could be read
+    std::uint32_t status = 0; // MS_CTS_ON ...
+    friend bool operator==(const StatusSample&, const StatusSample&) = default;
+};
+
 // The seven line operations the ICSP link drives; a port driver is one.
+//
+// A link that batches its line changes (the FT232R in bit-bang mode sends
+// them hundreds to a USB transfer) also reads the modem status batched: a
+// sample is the status at that point of the changes, and CollectSamples hands
+// the samples over once they have come back. Flush sends what is batched;
+// Pause holds the lines as they are for a time. The defaults are those of a
+// driver that makes every call at once: a sample reads the status there and
+// then (so the calls keep their order), Flush has nothing to send, and Pause
+// waits on the clock.
 class ModemLines {
 public:
     virtual ~ModemLines() = default;
@@ -91,6 +110,31 @@ public:
     virtual bool GetCommModemStatus(std::uint32_t& status) = 0;  // MS_CTS_ON ...
     virtual bool SetCommBreak() = 0;
     virtual bool ClearCommBreak() = 0;
+
+    // Takes the modem status at this point of the line changes.
+    virtual void SampleModemStatus() {
+        StatusSample sample;
+        sample.ok = GetCommModemStatus(sample.status);
+        sampled_.push_back(sample);
+    }
+    // The samples taken since the last collection, in order. False when they
+    // could not be had (a failed transfer); `samples` is then empty.
+    virtual bool CollectSamples(std::vector<StatusSample>& samples) {
+        samples.swap(sampled_);
+        sampled_.clear();
+        return true;
+    }
+    // Every change made so far is on the lines once this returns true.
+    virtual bool Flush() { return true; }
+    // The lines stay as the changes so far leave them for at least `ms`
+    // milliseconds before the next change takes effect.
+    virtual bool Pause(Clock& clock, std::int64_t ms) {
+        clock.WaitMs(ms);
+        return true;
+    }
+
+private:
+    std::vector<StatusSample> sampled_;
 };
 
 // One opened port. A driver object serves one opening: Open, the calls, CloseHandle.

@@ -1,6 +1,7 @@
 #include "simulator/sim_chip_core.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "common/convert.h"
 #include "programmer/farm_link.h"
@@ -19,6 +20,18 @@ constexpr int kCmdIncrement = programmer::kIncrementAddress;
 
 std::int32_t RangeEnd(device::TMemoryRange range) {
     return range.Size > 0 ? std::int32_t{range.Address} + range.Size : 0;
+}
+
+// Whole milliseconds as "8", others to the microsecond: "7.999".
+std::string MsText(std::int64_t us) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%lld.%03lld", static_cast<long long>(us / 1000),
+                  static_cast<long long>(us % 1000));
+    std::string ms = text;
+    ms.erase(ms.find_last_not_of('0') + 1);
+    if (ms.back() == '.')
+        ms.pop_back();
+    return ms;
 }
 
 std::string CommandName(int command) { return command < 0 ? "reset" : "command " + Hex4(command).substr(2); }
@@ -138,21 +151,22 @@ void SimCore::StartInternal(std::int64_t ms, std::string name, std::function<voi
         return;
     }
     requiredMs += ms;
-    cycle = Cycle{true, std::nullopt, clock.NowMs(), clock.NowMs() + ms, std::move(name), std::move(complete),
-                  std::move(spoil)};
+    const std::int64_t now = clock.NowUs();
+    cycle = Cycle{true, std::nullopt, now, now + ms * 1000, std::move(name), std::move(complete), std::move(spoil)};
 }
 
 void SimCore::StartExternal(std::int64_t ms, int endCommand, std::string name, std::function<void()> complete,
                             std::function<void()> spoil) {
     requiredMs += std::max<std::int64_t>(ms, 0);
-    cycle = Cycle{true, endCommand, clock.NowMs(), clock.NowMs() + std::max<std::int64_t>(ms, 0), std::move(name),
+    const std::int64_t now = clock.NowUs();
+    cycle = Cycle{true, endCommand, now, now + std::max<std::int64_t>(ms, 0) * 1000, std::move(name),
                   std::move(complete), std::move(spoil)};
 }
 
 void SimCore::Violation(std::string text) { violations.push_back({clock.NowMs(), std::move(text)}); }
 
 void SimCore::SettleIfDue() {
-    if (cycle.active && !cycle.endCommand && clock.NowMs() >= cycle.dueMs) {
+    if (cycle.active && !cycle.endCommand && clock.NowUs() >= cycle.dueUs) {
         cycle.active = false;
         cycle.complete();
     }
@@ -162,10 +176,10 @@ bool SimCore::Interrupt(int command) {
     if (!cycle.active)
         return false;
     cycle.active = false;
-    const std::int64_t now = clock.NowMs();
-    const bool due = now >= cycle.dueMs;
-    const std::string timing = std::to_string(now - cycle.startMs) + " ms into the " +
-                               std::to_string(cycle.dueMs - cycle.startMs) + " ms " + cycle.name;
+    const std::int64_t now = clock.NowUs();
+    const bool due = now >= cycle.dueUs;
+    const std::string timing =
+        MsText(now - cycle.startUs) + " ms into the " + MsText(cycle.dueUs - cycle.startUs) + " ms " + cycle.name;
     if (!cycle.endCommand) {
         if (due) {
             cycle.complete();

@@ -44,8 +44,10 @@ struct SimCore {
     struct Cycle {
         bool active = false;
         std::optional<int> endCommand; // externally timed: ended by this command
-        std::int64_t startMs = 0;
-        std::int64_t dueMs = 0;
+        // On the clock's microseconds: a wait a fraction of a millisecond
+        // short is as much a violation as one a whole millisecond short.
+        std::int64_t startUs = 0;
+        std::int64_t dueUs = 0;
         std::string name; // "programming cycle at 0002", "bulk erase of program memory"
         std::function<void()> complete;
         std::function<void()> spoil; // the effect of a cycle cut short

@@ -2,8 +2,10 @@
 // A model of the logic-free adapter and a PIC16 chip in programming mode,
 // sitting at the far end of a simulated port (a LinePeer of SimPort).
 //
-// Adapter: RTS set = clock low, DTR set = data 0, CTS on = data 0 seen by the
-// PC, break on = MCLR low (reset), break off = programming voltage.
+// Adapter (serial/adapter_pins.h): RTS set = clock low, DTR set = data 0, CTS
+// on = data 0 seen by the PC, break on = MCLR low (reset), break off =
+// programming voltage. The simulated FT232R (sim_ft232r.h) turns its pin bytes
+// into these same calls by that table.
 // Addresses: 0.. program memory, 0x2000.. configuration area, 0x2100.. data EEPROM.
 #include <cstdint>
 #include <memory>

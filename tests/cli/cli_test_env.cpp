@@ -44,11 +44,14 @@ CliResult CliTest::Run(const std::vector<std::string>& args) {
         .defaultSpecPath = device::DeviceSpecPath(),
         .catchInterrupt = true,
         .onSimulator =
-            [this](const std::shared_ptr<simulator::SimChip>& chip, const std::shared_ptr<serial::SimPort>& port) {
-                chip_ = chip;
-                simPort_ = port;
+            [this](const cli::SimulatedParts& parts) {
+                chip_ = parts.chip;
+                simPort_ = parts.port;
+                cable_ = parts.cable;
                 if (onSimulator)
-                    onSimulator(*chip);
+                    onSimulator(*parts.chip);
+                if (onCable && parts.cable)
+                    onCable(*parts.cable);
             },
     };
     CliResult result;

@@ -18,6 +18,7 @@
 #include "device/pic_device.h"
 #include "image/hex_file.h"
 #include "serial/sim_port_driver.h"
+#include "simulator/sim_ft232r.h"
 #include "simulator/sim_programmer.h"
 #include "support/temp_dir.h"
 
@@ -58,6 +59,9 @@ public:
     std::string ResolvePort(const std::string& comName) override;
     cli::PortProblem CheckPortAccess(const std::string& devicePath) override;
     std::unique_ptr<serial::PortDriver> MakePortDriver(const std::string& deviceName) override;
+    // The FT232R cables: none, unless a test puts a (simulated) bus here.
+    std::shared_ptr<serial::FtdiBus> UsbBus = serial::MakeUnavailableFtdiBus("no USB in the tests");
+    std::shared_ptr<serial::FtdiBus> Ft232rBus() override { return UsbBus; }
 };
 
 struct CliResult {
@@ -86,10 +90,14 @@ protected:
     bool terminal = false;
     // Runs once the simulated chip exists (set faults here).
     std::function<void(simulator::SimChip&)> onSimulator;
+    // Runs once the simulated FT232R exists.
+    std::function<void(simulator::SimFt232r&)> onCable;
+    simulator::SimFt232r* Cable() const { return cable_.get(); }
 
 private:
     std::shared_ptr<simulator::SimChip> chip_;
     std::shared_ptr<serial::SimPort> simPort_;
+    std::shared_ptr<simulator::SimFt232r> cable_;
 };
 
 // examples/blink628a.hex: the PIC16F628A example program.

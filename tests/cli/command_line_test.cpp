@@ -109,7 +109,10 @@ TEST_F(CommandLine, PortsListsTheMachinesPortsAndTheSimulatedOne) {
     system.Ports = {{"COM1", "/dev/ttyS0"}, {"COM100", "/dev/ttyUSB0"}};
     EXPECT_EQ(Run({"ports"}).out, "COM1    /dev/ttyS0\nCOM100  /dev/ttyUSB0\n");
     EXPECT_EQ(Run({"--simulate", "pic16f84a", "ports"}).out,
-              "COM0    simulated PIC16F84A\nCOM1    /dev/ttyS0\nCOM100  /dev/ttyUSB0\n");
+              "COM0            simulated PIC16F84A\n"
+              "ftdi:VNDRL1SIM  simulated FT232R with PIC16F84A\n"
+              "COM1            /dev/ttyS0\n"
+              "COM100          /dev/ttyUSB0\n");
     system.Ports.clear();
     const CliResult none = Run({"ports"});
     EXPECT_EQ(none.status, 0);

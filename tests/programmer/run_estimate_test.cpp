@@ -17,6 +17,28 @@ TEST(RunEstimate, SaysTheTotalThenItsParts) {
               "about 1 min 15 s: 2.00 ms per line change \u00d7 10 line changes + 1 min 15 s of programming waits");
 }
 
+TEST(RunEstimate, OverAnFt232rCableTransfersAndBytesTakeTheTime) {
+    Pace pace;
+    pace.usPerTransfer = 1000.0;
+    pace.usPerByte = 1.0;
+    const RunEstimate estimate{pace, 0, 600'000, 6, 4104, 16'792'100};
+    EXPECT_EQ(estimate.TotalUs(), 4'104'000 + 16'792'100 + 600'000);
+    EXPECT_EQ(DescribeEstimate(estimate), "about 21 s: 4,104 USB transfers \u00d7 1.00 ms + 16,792,100 bit-bang "
+                                          "bytes \u00d7 1.0 \u00b5s + 0.6 s of waits");
+
+    // Measured: what is not waiting nor the bytes' clock is the transfers' own time.
+    const MeasuredTimes check{150'000 + 100'050 + 20 * 1'100, 100'050, 100'000, 1};
+    const std::optional<Pace> measured = MeasureTransferPace(check, 20, 150'000, 1.0);
+    ASSERT_TRUE(measured);
+    EXPECT_DOUBLE_EQ(measured->usPerTransfer, 1'100.0);
+    EXPECT_DOUBLE_EQ(measured->usPerByte, 1.0);
+    EXPECT_DOUBLE_EQ(measured->usOverWait, 50.0);
+    EXPECT_DOUBLE_EQ(measured->usPerCall, 0.0);
+    // A cable slower than its bit-bang clock: never less than nothing per transfer.
+    EXPECT_DOUBLE_EQ(MeasureTransferPace({1000, 0, 0, 0}, 2, 5000, 1.0)->usPerTransfer, 0.0);
+    EXPECT_FALSE(MeasureTransferPace(check, 0, 150'000, 1.0));
+}
+
 TEST(RunEstimate, WaitsTakeWhatTheSystemAddsToEach) {
     const RunEstimate estimate{{10.0, 250.0}, 1000, 1'000'000, 40};
     EXPECT_EQ(estimate.WaitUs(), 1'010'000);

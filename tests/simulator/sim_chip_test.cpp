@@ -173,6 +173,24 @@ TEST_F(SimChipTest, CommandBeforeTheCycleEndsSpoilsTheWordAndIsRecorded) {
     EXPECT_EQ(chip->Violations().size(), 2u);
 }
 
+TEST_F(SimChipTest, CyclesAreTimedToTheMicrosecond) {
+    link.FarmReset();
+    link.FarmWrite(kLoadDataForProgramMemory, 0x0123);
+    link.FarmWrite(kBeginEraseProgrammingCycle, -1);
+    clock.WaitUs(9'999); // a microsecond short of Tprog
+    EXPECT_EQ(link.FarmRead(kReadDataFromProgramMemory), 0x3FFF);
+    ASSERT_EQ(chip->Violations().size(), 1u);
+    EXPECT_NE(chip->Violations()[0].What.find("9.999 ms into the 10 ms"), std::string::npos)
+        << chip->Violations()[0].What;
+
+    Increment(1);
+    link.FarmWrite(kLoadDataForProgramMemory, 0x0456);
+    link.FarmWrite(kBeginEraseProgrammingCycle, -1);
+    clock.WaitUs(10'000);
+    EXPECT_EQ(link.FarmRead(kReadDataFromProgramMemory), 0x0456);
+    EXPECT_EQ(chip->Violations().size(), 1u);
+}
+
 TEST_F(SimChipTest, CycleCompletesOnItsOwnWhenTimePasses) {
     link.FarmReset();
     link.FarmWrite(kLoadDataForProgramMemory, 0x0123);

@@ -1,0 +1,126 @@
+#include "serial/ft232r_lines.h"
+
+#include <algorithm>
+
+namespace vandrel::serial {
+
+std::size_t Ft232rTiming::IdleBytes(std::int64_t ms) const {
+    if (ms <= 0)
+        return 0;
+    // Rounded up: never a tick short of the wait.
+    const std::int64_t perSecond = std::max(bytesPerSecond, 1);
+    return static_cast<std::size_t>((ms * perSecond + 999) / 1000);
+}
+
+Ft232rLines::Ft232rLines(FtdiDevice& device, const Ft232rTiming& timing, std::uint8_t pins)
+    : device_(device), timing_(timing), stream_(pins) {}
+
+bool Ft232rLines::Change(AdapterLine line, bool asserted) {
+    std::lock_guard lock(mutex_);
+    if (problem_)
+        return false;
+    stream_.Set(line, asserted);
+    // A stream that grew to a transfer's size goes now (a long walk of
+    // increments asks for no result on the way).
+    return stream_.Size() < timing_.maxTransferBytes || SendLocked();
+}
+
+bool Ft232rLines::EscapeCommFunction(std::uint32_t function) {
+    AdapterLine line{};
+    bool asserted = false;
+    if (!LineOfEscape(function, line, asserted))
+        return false;
+    return Change(line, asserted);
+}
+
+bool Ft232rLines::SetCommBreak() { return Change(AdapterLine::Txd, true); }
+
+bool Ft232rLines::ClearCommBreak() { return Change(AdapterLine::Txd, false); }
+
+void Ft232rLines::SampleModemStatus() {
+    std::lock_guard lock(mutex_);
+    // After a failure nothing is sampled: the collection fails as a whole.
+    if (!problem_)
+        stream_.Sample();
+}
+
+bool Ft232rLines::SendLocked() {
+    if (problem_)
+        return false;
+    if (stream_.Empty())
+        return true;
+    Ft232rStream::Batch batch = stream_.Take();
+    std::vector<std::uint8_t> readBack;
+    readBack.reserve(batch.bytes.size());
+    for (std::size_t at = 0; at < batch.bytes.size();) {
+        const std::size_t count = std::min(timing_.maxTransferBytes, batch.bytes.size() - at);
+        const std::vector<std::uint8_t> out(batch.bytes.begin() + static_cast<std::ptrdiff_t>(at),
+                                            batch.bytes.begin() + static_cast<std::ptrdiff_t>(at + count));
+        std::vector<std::uint8_t> in;
+        ++transfers_;
+        bytes_ += count;
+        FtdiProblem problem;
+        if (!device_.Exchange(out, in, problem) || in.size() < count) {
+            if (!problem)
+                problem = {FtdiProblem::Kind::Transfer, "short read: " + std::to_string(in.size()) + " of " +
+                                                            std::to_string(count) + " bytes came back"};
+            problem_ = problem;
+            ready_.clear();
+            return false;
+        }
+        readBack.insert(readBack.end(), in.begin(), in.begin() + static_cast<std::ptrdiff_t>(count));
+        at += count;
+    }
+    for (const std::size_t position : batch.samples)
+        ready_.push_back({true, ModemStatusOfPins(readBack[position])});
+    return true;
+}
+
+bool Ft232rLines::GetCommModemStatus(std::uint32_t& status) {
+    std::lock_guard lock(mutex_);
+    if (problem_)
+        return false;
+    stream_.Sample();
+    if (!SendLocked())
+        return false;
+    status = ready_.back().status;
+    ready_.pop_back();
+    return true;
+}
+
+bool Ft232rLines::CollectSamples(std::vector<StatusSample>& samples) {
+    std::lock_guard lock(mutex_);
+    samples.clear();
+    if (!SendLocked())
+        return false;
+    samples.swap(ready_);
+    return true;
+}
+
+bool Ft232rLines::Flush() {
+    std::lock_guard lock(mutex_);
+    return SendLocked();
+}
+
+bool Ft232rLines::Pause(Clock& clock, std::int64_t ms) {
+    {
+        std::lock_guard lock(mutex_);
+        if (problem_)
+            return false;
+        if (ms <= timing_.maxStreamWaitMs) {
+            stream_.Hold(timing_.IdleBytes(ms));
+            return true;
+        }
+        if (!SendLocked())
+            return false;
+    }
+    clock.WaitMs(ms);
+    return true;
+}
+
+FtdiProblem Ft232rLines::Problem() const {
+    std::lock_guard lock(mutex_);
+    return problem_;
+}
+
+} // namespace vandrel::serial

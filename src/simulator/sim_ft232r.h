@@ -1,0 +1,70 @@
+#pragma once
+// A simulated FT232R cable behind the libftdi seam: the bus lists one cable,
+// and its bit-bang byte stream turns into line changes on the line peer at
+// its far end (normally the simulated chip), by the adapter's pin table.
+//
+// USB timing model, on the clock: every transfer costs its latency (1 ms by
+// default, the FT232R's shortest latency timer plus the bus's frame), then
+// each byte one tick of the bit-bang clock. A byte's read-back is the pins
+// just before that byte is put out (CTS as the peer drives it), so a sample
+// lags one byte behind, as on the chip.
+//
+// Faults: a cable pulled at the nth transfer (that transfer and every later
+// one fail, the bus no longer lists it), a short read, an opening refused
+// with a given problem.
+//
+// Safe to call from any thread.
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "common/clock.h"
+#include "serial/ftdi_bus.h"
+#include "serial/sim_port_driver.h"
+
+namespace vandrel::simulator {
+
+// The simulated cable's serial number: "ftdi:VNDRL1SIM" names it.
+inline constexpr const char* kSimFt232rSerial = "VNDRL1SIM";
+inline constexpr std::int64_t kDefaultTransferLatencyUs = 1000;
+
+// How the bus lists the simulated cable (bus 0, which no real USB bus is).
+serial::FtdiDeviceInfo SimulatedCableInfo();
+
+class SimFt232r final : public serial::FtdiBus {
+public:
+    // `peer` may be null: a cable with nothing at its end (CTS released).
+    SimFt232r(std::shared_ptr<serial::LinePeer> peer, Clock& clock,
+              std::int64_t latencyUs = kDefaultTransferLatencyUs);
+    ~SimFt232r() override;
+
+    // On the real clock: times shorter than `us` are collected and slept off
+    // together (the system cannot sleep a microsecond). 0, the default: every
+    // byte's time is spent as it comes, exact on a virtual clock.
+    void SetShortestSleep(std::int64_t us);
+
+    std::vector<serial::FtdiDeviceInfo> List(serial::FtdiProblem& problem) override;
+    std::unique_ptr<serial::FtdiDevice> Open(const serial::FtdiTarget& target, serial::FtdiProblem& problem) override;
+
+    // Faults.
+    void PullCableAtTransfer(std::uint64_t nth); // counted from now, 1 = the next
+    void ShortReadAtTransfer(std::uint64_t nth, std::size_t missing);
+    void RefuseOpen(serial::FtdiProblem problem); // Kind None: openings work again
+
+    // Observation.
+    bool IsOpen() const;
+    int OpenCount() const;
+    bool InBitBang() const;              // synchronous bit-bang mode, as the link set it
+    std::uint8_t OutputMask() const;     // as the link set it
+    int LatencyTimerMs() const;          // as the link set it
+    std::uint64_t Transfers() const;     // since construction
+    std::uint64_t BytesWritten() const;
+    std::uint8_t Pins() const;           // the output pins now
+
+    struct State;
+
+private:
+    std::shared_ptr<State> state_;
+};
+
+} // namespace vandrel::simulator

@@ -1,0 +1,303 @@
+// The ICSP link over the FT232R bit-bang cable against the link over a
+// port that makes each call at once: the same line changes reach the chip in
+// the same order, CTS is sampled at the same points of every frame, every
+// wait is at least what the device file asks, and a cable pulled in the
+// middle of a run ends it without a hang.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "programmer/sim_rig.h"
+#include "serial/ftdi_port_driver.h"
+#include "simulator/sim_ft232r.h"
+#include "support/modem_lines_fake.h"
+#include "support/test_devices.h"
+
+namespace vandrel::test {
+namespace {
+
+using programmer::StepBox;
+using programmer::TFarmLink;
+
+// Passes every line call on to the chip and keeps the ones that move a line
+// (a call that sets a line to the level it has is no edge on the wire); CTS
+// may come from a script over the number of changes seen instead of from the
+// chip.
+class RecordingPeer : public serial::LinePeer {
+public:
+    explicit RecordingPeer(std::shared_ptr<serial::LinePeer> chip) : chip_(std::move(chip)) {}
+    void OnEscape(std::uint32_t function) override {
+        using namespace serial::win;
+        bool& line = function == SETRTS || function == CLRRTS ? rts_ : dtr_;
+        Change(line, function == SETRTS || function == SETDTR, LineCallName(function));
+        chip_->OnEscape(function);
+    }
+    void OnBreak(bool on) override {
+        Change(break_, on, on ? "BREAK" : "NOBREAK");
+        chip_->OnBreak(on);
+    }
+    std::uint32_t ModemStatus() override {
+        if (cts)
+            return cts(seen.size()) ? serial::win::MS_CTS_ON : 0;
+        return chip_->ModemStatus();
+    }
+    std::vector<std::string> seen;
+    std::function<bool(std::size_t changes)> cts;
+
+private:
+    void Change(bool& line, bool asserted, std::string name) {
+        if (line != asserted)
+            seen.push_back(std::move(name));
+        line = asserted;
+    }
+    std::shared_ptr<serial::LinePeer> chip_;
+    bool rts_ = false, dtr_ = false, break_ = false; // as a port leaves them closed
+};
+
+// The operations over one of the two links, each with its own simulated chip.
+struct Rig {
+    enum class Link { PerCall, Ft232r };
+
+    Rig(Link link, device::TPicDevice chosen, std::int64_t latencyUs = 1000)
+        : device(std::move(chosen)), chip(std::make_shared<simulator::SimChip>(device, clock)),
+          peer(std::make_shared<RecordingPeer>(chip)) {
+        comm.SetClock(clock);
+        comm.SetFlowCtrl(serial::cfcNone);
+        host.Port = "COM0";
+        if (link == Link::PerCall) {
+            port->SetPeer(peer);
+            port->SetClock(clock);
+            port->SetRecording(false);
+            comm.SetDriverFactory(serial::MakeSimPortFactory(port));
+        } else {
+            cable = std::make_shared<simulator::SimFt232r>(peer, clock, latencyUs);
+            comm.SetDriverFactory(serial::MakeFtdiPortFactory(cable, serial::FtdiTarget{}));
+        }
+    }
+    ~Rig() { comm.Close(); }
+
+    VirtualClock clock;
+    device::TPicDevice device;
+    std::shared_ptr<simulator::SimChip> chip;
+    std::shared_ptr<RecordingPeer> peer;
+    std::shared_ptr<serial::SimPort> port = std::make_shared<serial::SimPort>();
+    std::shared_ptr<simulator::SimFt232r> cable;
+    image::THexFile image;
+    ScriptedHost host{clock};
+    serial::TCommX comm;
+    programmer::TFarmOperations ops{host, comm, image, device};
+};
+
+std::vector<std::int32_t> Memory(const simulator::SimChip& chip) {
+    std::vector<std::int32_t> words;
+    for (std::int32_t base : {0x0000, 0x2000, 0x2100})
+        for (std::int32_t a = base, word; (word = chip.ReadWord(a)) >= 0; ++a)
+            words.push_back(word);
+    return words;
+}
+
+// An image with words in every area (none at a calibration address).
+void FillImage(image::THexFile& image, const device::TPicDevice& d) {
+    std::mt19937 random(static_cast<std::uint32_t>(d.DeviceIDValue));
+    for (std::int32_t a = 0; a < d.ProgramMemory.Size; a += 1 + static_cast<std::int32_t>(random() % 5))
+        if (a != d.Algorithm.Calibration.Osccal)
+            image.SetWord(a, static_cast<std::int16_t>(random() & 0x3FFF));
+    image.SetWord(d.UserID.Address, 0x0005);
+    image.SetWord(d.ConfigurationWord.Address, 0x3F30);
+    for (std::int32_t a = 0; a < d.DataMemory.Size; a += 3)
+        image.SetWord(d.DataMemory.Address + a, static_cast<std::int16_t>(random() & 0xFF));
+}
+
+void ProgramAndDump(Rig& rig) {
+    FillImage(rig.image, rig.device);
+    rig.host.TickAllSteps();
+    rig.ops.btnGoClick();
+    rig.host.DumpAddress = "0";
+    rig.host.DumpSize = "2110";
+    rig.ops.btnDumpClick();
+}
+
+// Where two sequences of line changes part, with a few changes on each side.
+std::string FirstDifference(const std::vector<std::string>& a, const std::vector<std::string>& b) {
+    std::size_t i = 0;
+    while (i < a.size() && i < b.size() && a[i] == b[i])
+        ++i;
+    std::string text = " at " + std::to_string(i) + " of " + std::to_string(a.size()) + "/" + std::to_string(b.size());
+    for (std::size_t j = i >= 5 ? i - 5 : 0; j < i + 5; ++j)
+        text += " " + (j < a.size() ? a[j] : "-") + "|" + (j < b.size() ? b[j] : "-");
+    return text;
+}
+
+class BothLinks : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(BothLinks, TheChipSeesTheSameLineChangesAndTheRunsTheSameWords) {
+    const device::TPicDevice device = ShippedDevice(GetParam());
+    Rig perCall(Rig::Link::PerCall, device);
+    Rig cable(Rig::Link::Ft232r, device);
+    ProgramAndDump(perCall);
+    ProgramAndDump(cable);
+
+    ASSERT_FALSE(perCall.host.Log.empty());
+    EXPECT_EQ(cable.host.Log, perCall.host.Log);
+    EXPECT_NE(std::find(cable.host.Log.begin(), cable.host.Log.end(), "complete."), cable.host.Log.end());
+    EXPECT_EQ(cable.host.ErrorBoxes, perCall.host.ErrorBoxes);
+    EXPECT_TRUE(cable.peer->seen == perCall.peer->seen)
+        << "line changes differ" << FirstDifference(cable.peer->seen, perCall.peer->seen);
+    EXPECT_GT(cable.peer->seen.size(), 10000u);
+    EXPECT_EQ(Memory(*cable.chip), Memory(*perCall.chip));
+    EXPECT_TRUE(cable.chip->Violations().empty()) << cable.chip->Violations().front().What;
+    EXPECT_TRUE(perCall.chip->Violations().empty());
+    EXPECT_FALSE(cable.cable->IsOpen()) << "the cable is given back after each run";
+    EXPECT_EQ(cable.cable->OpenCount(), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Families, BothLinks,
+                         ::testing::Values("PIC16F628A", "PIC12F675", "PIC16F877A", "PIC16F88", "PIC16F819"));
+
+TEST(Ft232rLink, CtsIsSampledAtTheSamePointsOfEachFrame) {
+    // CTS from a pseudo-random script over the number of line changes the far
+    // end has seen: a sample taken one change early or late reads other bits.
+    const auto script = [](std::size_t changes) { return ((changes * 2654435761u) >> 7) % 3 == 0; };
+    std::vector<std::uint16_t> words[2];
+    for (const Rig::Link link : {Rig::Link::PerCall, Rig::Link::Ft232r}) {
+        Rig rig(link, Pic16F628A());
+        rig.peer->cts = script;
+        rig.comm.Open();
+        TFarmLink farm(*rig.comm.Driver(), rig.clock);
+        farm.FarmReset();
+        for (int i = 0; i < 40; ++i) {
+            words[link == Rig::Link::Ft232r].push_back(farm.FarmRead(i % 2 ? 0x04 : 0x05));
+            farm.FarmWrite(0x06, -1);
+        }
+        rig.comm.Close();
+    }
+    EXPECT_EQ(words[1], words[0]);
+    EXPECT_GT(std::set<std::uint16_t>(words[0].begin(), words[0].end()).size(), 15u) << "the script varies";
+}
+
+TEST(Ft232rLink, AWriteAndItsReadBackTravelInOneTransferWithTheWaitInTheStream) {
+    Rig rig(Rig::Link::Ft232r, Pic16F628A());
+    rig.comm.Open();
+    TFarmLink farm(*rig.comm.Driver(), rig.clock);
+    farm.FarmReset();
+    farm.FarmWrite(0x06, -1);
+    const std::int64_t waited = rig.clock.TotalWaitedMs();
+    const std::uint64_t before = rig.cable->Transfers();
+    const std::int64_t start = rig.clock.NowUs();
+    farm.FarmWrite(0x02, 0x1234);
+    farm.FarmWrite(0x08, -1);
+    farm.Wait(8);
+    EXPECT_EQ(farm.FarmRead(0x04), 0x1234);
+    EXPECT_EQ(rig.cable->Transfers(), before + 1);
+    // The transfer's latency, the 8 ms in idle bytes, and the frames around them.
+    EXPECT_GE(rig.clock.NowUs() - start, 1000 + 8000);
+    EXPECT_LT(rig.clock.NowUs() - start, 1000 + 8000 + 400);
+    EXPECT_EQ(rig.clock.TotalWaitedMs(), waited) << "nothing waited on the clock";
+    EXPECT_TRUE(rig.chip->Violations().empty());
+    rig.comm.Close();
+}
+
+// The simulated cable seen through a wrapper: it can clock its bytes faster
+// than the link asks, and tells after each transfer how it went.
+class WrappedCable final : public serial::FtdiBus {
+public:
+    explicit WrappedCable(std::shared_ptr<simulator::SimFt232r> inner) : inner_(std::move(inner)) {}
+    int speedUpPercent = 0;
+    std::function<void(bool ok)> afterTransfer = [](bool) {};
+
+    std::vector<serial::FtdiDeviceInfo> List(serial::FtdiProblem& problem) override { return inner_->List(problem); }
+    std::unique_ptr<serial::FtdiDevice> Open(const serial::FtdiTarget& target, serial::FtdiProblem& problem) override {
+        auto device = std::make_unique<Device>(*this);
+        device->inner = inner_->Open(target, problem);
+        if (!device->inner)
+            return nullptr;
+        return device;
+    }
+
+private:
+    struct Device final : serial::FtdiDevice {
+        explicit Device(WrappedCable& owner) : owner(owner) {}
+        bool SetSyncBitBang(std::uint8_t mask, int bytesPerSecond, int latencyMs,
+                            serial::FtdiProblem& problem) override {
+            return inner->SetSyncBitBang(mask, bytesPerSecond / 100 * (100 + owner.speedUpPercent), latencyMs,
+                                         problem);
+        }
+        bool Exchange(const std::vector<std::uint8_t>& out, std::vector<std::uint8_t>& in,
+                      serial::FtdiProblem& problem) override {
+            const bool ok = inner->Exchange(out, in, problem);
+            owner.afterTransfer(ok);
+            return ok;
+        }
+        void Close() override { inner->Close(); }
+        WrappedCable& owner;
+        std::unique_ptr<serial::FtdiDevice> inner;
+    };
+    std::shared_ptr<simulator::SimFt232r> inner_;
+};
+
+TEST(Ft232rLink, AWaitCutShortByAFasterCableIsAViolation) {
+    Rig rig(Rig::Link::Ft232r, Pic16F628A());
+    auto fast = std::make_shared<WrappedCable>(rig.cable);
+    fast->speedUpPercent = 25;
+    rig.comm.SetDriverFactory(serial::MakeFtdiPortFactory(fast, serial::FtdiTarget{}));
+    rig.image.SetWord(0, 0x2805);
+    rig.host.TickOnly({StepBox::WriteProgram});
+    rig.ops.btnGoClick();
+    ASSERT_FALSE(rig.chip->Violations().empty());
+    EXPECT_NE(rig.chip->Violations().front().What.find("ms into the 8 ms"), std::string::npos)
+        << rig.chip->Violations().front().What;
+}
+
+TEST(Ft232rLink, APulledCableEndsTheRunAndTheChipIsNotDrivenAgain) {
+    const device::TPicDevice small = MidrangeDevice({"PIC16F628A", 64, 16, 0x1060, 8, 8, 10, true});
+    std::uint64_t transfers = 0;
+    {
+        Rig clean(Rig::Link::Ft232r, small);
+        FillImage(clean.image, small);
+        clean.host.TickAllSteps();
+        clean.ops.btnGoClick();
+        ASSERT_EQ(clean.host.Log.back(), "complete.");
+        transfers = clean.cable->Transfers();
+    }
+    ASSERT_GT(transfers, 50u);
+    for (const std::uint64_t pull : {std::uint64_t{1}, std::uint64_t{2}, std::uint64_t{3}, std::uint64_t{40},
+                                     transfers / 2, transfers - 1, transfers}) {
+        SCOPED_TRACE(pull);
+        Rig rig(Rig::Link::Ft232r, small);
+        FillImage(rig.image, small);
+        rig.host.TickAllSteps();
+        auto watched = std::make_shared<WrappedCable>(rig.cable);
+        std::size_t changesWhileConnected = 0;
+        watched->afterTransfer = [&](bool ok) {
+            if (ok)
+                changesWhileConnected = rig.peer->seen.size();
+        };
+        rig.comm.SetDriverFactory(serial::MakeFtdiPortFactory(watched, serial::FtdiTarget{}));
+        rig.cable->PullCableAtTransfer(pull);
+        rig.ops.btnGoClick();
+
+        EXPECT_FALSE(rig.cable->IsOpen());
+        EXPECT_EQ(rig.host.LastStatus(), "Process finished.");
+        EXPECT_EQ(rig.peer->seen.size(), changesWhileConnected) << "nothing reached the chip after the pull";
+        ASSERT_FALSE(rig.host.Log.empty());
+        const std::string& last = rig.host.Log.back();
+        if (pull == 1) {
+            // Pulled before the port was fully open.
+            EXPECT_EQ(rig.host.ErrorBoxes, std::vector<std::string>{"Cannot open serial port."});
+        } else if (pull == transfers) {
+            // The closing line changes were all that was lost.
+            EXPECT_EQ(last, "complete.");
+        } else {
+            // The words it could no longer check are counted, each read as 3FFF.
+            EXPECT_NE(last.find(" errors."), std::string::npos) << last;
+        }
+    }
+}
+
+} // namespace
+} // namespace vandrel::test

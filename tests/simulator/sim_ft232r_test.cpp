@@ -1,0 +1,166 @@
+// The simulated FT232R: its byte stream as line changes at the far end, the
+// read-back one byte behind, the USB timing model, and its faults.
+#include "simulator/sim_ft232r.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "serial/adapter_pins.h"
+
+namespace vandrel::simulator {
+namespace {
+
+using serial::FtdiProblem;
+using Bytes = std::vector<std::uint8_t>;
+constexpr std::uint8_t kTxd = 0x01, kRts = 0x04, kCts = 0x08, kDtr = 0x10, kAll = kTxd | kRts | kDtr;
+
+// Records each line change with the clock's time; drives CTS from the
+// number of changes it has seen.
+class TimedPeer : public serial::LinePeer {
+public:
+    explicit TimedPeer(Clock& clock) : clock_(clock) {}
+    void OnEscape(std::uint32_t function) override { Seen(Name(function)); }
+    void OnBreak(bool on) override { Seen(on ? "BREAK" : "NOBREAK"); }
+    std::uint32_t ModemStatus() override { return ctsAfter(events.size()) ? serial::win::MS_CTS_ON : 0; }
+
+    std::vector<std::string> events;
+    std::vector<std::int64_t> atUs;
+    std::function<bool(std::size_t changes)> ctsAfter = [](std::size_t) { return false; };
+
+private:
+    static std::string Name(std::uint32_t function) {
+        switch (function) {
+        case serial::win::SETRTS: return "SETRTS";
+        case serial::win::CLRRTS: return "CLRRTS";
+        case serial::win::SETDTR: return "SETDTR";
+        case serial::win::CLRDTR: return "CLRDTR";
+        default: return "?";
+        }
+    }
+    void Seen(std::string name) {
+        events.push_back(std::move(name));
+        atUs.push_back(clock_.NowUs());
+    }
+    Clock& clock_;
+};
+
+struct CableFixture : ::testing::Test {
+    VirtualClock clock;
+    std::shared_ptr<TimedPeer> peer = std::make_shared<TimedPeer>(clock);
+    SimFt232r cable{peer, clock, 1000};
+
+    std::unique_ptr<serial::FtdiDevice> OpenInBitBang(int bytesPerSecond = 1'000'000) {
+        FtdiProblem problem;
+        auto device = cable.Open({}, problem);
+        EXPECT_TRUE(device) << problem.text;
+        if (device) {
+            EXPECT_TRUE(device->SetSyncBitBang(serial::OutputMask(), bytesPerSecond, 1, problem));
+        }
+        return device;
+    }
+};
+
+TEST_F(CableFixture, EachByteChangesThePinsOnItsTickAndReadsBackThePinsBeforeIt) {
+    auto device = OpenInBitBang(500'000); // 2 us a tick
+    // CTS asserted once the far end has seen two changes.
+    peer->ctsAfter = [](std::size_t changes) { return changes >= 2; };
+    const Bytes out{kAll & ~kTxd, kDtr, kDtr, kDtr, 0, kAll};
+    Bytes in;
+    FtdiProblem problem;
+    const std::int64_t start = clock.NowUs();
+    ASSERT_TRUE(device->Exchange(out, in, problem));
+    EXPECT_EQ(peer->events, (std::vector<std::string>{"BREAK", "SETRTS", "SETDTR", "NOBREAK", "CLRRTS", "CLRDTR"}))
+        << "one change a line, TXD first, then RTS, then DTR";
+    // Latency, then byte i at 2i us.
+    EXPECT_EQ(peer->atUs, (std::vector<std::int64_t>{start + 1000, start + 1002, start + 1008, start + 1010,
+                                                     start + 1010, start + 1010}));
+    EXPECT_EQ(clock.NowUs(), start + 1000 + 12);
+    // Read-back n: the pins before byte n, CTS (bit 3) low once two changes were seen.
+    EXPECT_EQ(in, (Bytes{kAll | kCts, (kAll & ~kTxd) | kCts, kDtr, kDtr, kDtr, 0}));
+    EXPECT_EQ(cable.Pins(), kAll);
+    EXPECT_EQ(cable.Transfers(), 1u);
+    EXPECT_EQ(cable.BytesWritten(), 6u);
+}
+
+TEST_F(CableFixture, InputPinsIgnoreWhatIsWrittenToThem) {
+    auto device = OpenInBitBang();
+    Bytes in;
+    FtdiProblem problem;
+    ASSERT_TRUE(device->Exchange({kAll | kCts | 0xE2}, in, problem));
+    EXPECT_TRUE(peer->events.empty());
+    EXPECT_EQ(cable.Pins(), kAll);
+}
+
+TEST_F(CableFixture, OneOpeningAtATimeAndClosingGivesTheLinesBack) {
+    auto device = OpenInBitBang();
+    EXPECT_TRUE(cable.IsOpen());
+    EXPECT_TRUE(cable.InBitBang());
+    EXPECT_EQ(cable.OutputMask(), kAll);
+    FtdiProblem problem;
+    EXPECT_EQ(cable.Open({}, problem), nullptr);
+    EXPECT_EQ(problem.kind, FtdiProblem::Kind::Busy);
+
+    Bytes in;
+    ASSERT_TRUE(device->Exchange({kTxd}, in, problem)); // RTS and DTR asserted
+    peer->events.clear();
+    device->Close();
+    EXPECT_EQ(peer->events, (std::vector<std::string>{"CLRRTS", "CLRDTR"}));
+    EXPECT_FALSE(cable.IsOpen());
+    EXPECT_FALSE(device->Exchange({kTxd}, in, problem));
+    device->Close(); // twice is harmless
+    EXPECT_EQ(cable.OpenCount(), 1);
+    EXPECT_NE(cable.Open({}, problem), nullptr) << "free again";
+}
+
+TEST_F(CableFixture, FindsItsCableBySerialOrBusAddressOnly) {
+    FtdiProblem problem;
+    ASSERT_EQ(cable.List(problem).size(), 1u);
+    EXPECT_EQ(cable.List(problem)[0].serial, kSimFt232rSerial);
+    for (const char* name : {"ftdi:OTHER", "ftdi:1-1"}) {
+        EXPECT_EQ(cable.Open(*serial::ParseFtdiPortName(name), problem), nullptr) << name;
+        EXPECT_EQ(problem.kind, FtdiProblem::Kind::NotFound);
+    }
+    EXPECT_NE(cable.Open(*serial::ParseFtdiPortName(std::string("ftdi:") + kSimFt232rSerial), problem), nullptr);
+}
+
+TEST_F(CableFixture, APulledCableFailsThatTransferAndIsGoneFromTheBus) {
+    auto device = OpenInBitBang();
+    cable.PullCableAtTransfer(2);
+    Bytes in;
+    FtdiProblem problem;
+    ASSERT_TRUE(device->Exchange({kTxd}, in, problem));
+    peer->events.clear();
+    EXPECT_FALSE(device->Exchange({kAll, kAll & ~kRts}, in, problem));
+    EXPECT_EQ(problem.kind, FtdiProblem::Kind::Transfer);
+    EXPECT_TRUE(peer->events.empty()) << "nothing of that transfer reached the chip";
+    EXPECT_TRUE(cable.List(problem).empty());
+    device->Close();
+    EXPECT_EQ(cable.Open({}, problem), nullptr);
+    EXPECT_EQ(problem.kind, FtdiProblem::Kind::NotFound);
+}
+
+TEST_F(CableFixture, AShortReadBringsBackFewerBytesThanWritten) {
+    auto device = OpenInBitBang();
+    cable.ShortReadAtTransfer(1, 3);
+    Bytes in;
+    FtdiProblem problem;
+    ASSERT_TRUE(device->Exchange(Bytes(10, kAll), in, problem));
+    EXPECT_EQ(in.size(), 7u);
+    ASSERT_TRUE(device->Exchange(Bytes(10, kAll), in, problem));
+    EXPECT_EQ(in.size(), 10u);
+}
+
+TEST_F(CableFixture, ARefusedOpeningSaysWhyUntilItIsLifted) {
+    cable.RefuseOpen({FtdiProblem::Kind::Permission, "inappropriate permissions on device!"});
+    FtdiProblem problem;
+    EXPECT_EQ(cable.Open({}, problem), nullptr);
+    EXPECT_EQ(problem.kind, FtdiProblem::Kind::Permission);
+    cable.RefuseOpen({});
+    EXPECT_NE(cable.Open({}, problem), nullptr);
+}
+
+} // namespace
+} // namespace vandrel::simulator
