@@ -31,8 +31,10 @@ ChipSession::ChipSession(CliContext& ctx, const Invocation& inv, const DeviceFil
                 chip_, ctx_.clock, inv.simLatencyUs >= 0 ? inv.simLatencyUs : simulator::kDefaultTransferLatencyUs);
             cable_->SetShortestSleep(kShortestSleepUs);
         }
-        std::shared_ptr<serial::FtdiBus> bus = cable_ ? cable_ : system.Ft232rBus();
-        comm_.SetDriverFactory(serial::MakeFtdiPortFactory(std::move(bus), *port_.ftdi, timing_, cableProblem_));
+        // The check and the run open the port in turn; the cable stays
+        // claimed between them and is given back once, when the session ends.
+        heldCable_ = std::make_shared<serial::HeldFtdiBus>(cable_ ? cable_ : system.Ft232rBus());
+        comm_.SetDriverFactory(serial::MakeFtdiPortFactory(heldCable_, *port_.ftdi, timing_, cableProblem_));
     } else if (chip_) {
         simPort_ = std::make_shared<serial::SimPort>();
         // A programming run is hundreds of thousands of line calls; the user's
@@ -62,7 +64,11 @@ void ChipSession::MakeSimulatedChip(const Invocation& inv, const DeviceFile& fil
         throw CliFailure(ExitStatus::Trouble, statePath_ + ": " + error);
 }
 
-ChipSession::~ChipSession() { comm_.Close(); }
+ChipSession::~ChipSession() {
+    comm_.Close();
+    if (heldCable_)
+        heldCable_->Release();
+}
 
 void ChipSession::Run(ConsoleHost& host, image::THexFile& image, const device::TPicDevice& device,
                       const OperationRequest& request) {

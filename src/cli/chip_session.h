@@ -14,6 +14,7 @@
 #include "programmer/farm_operations.h"
 #include "serial/comm_x.h"
 #include "serial/ft232r_lines.h"
+#include "serial/ftdi_held_bus.h"
 #include "simulator/sim_ft232r.h"
 #include "simulator/sim_programmer.h"
 
@@ -67,6 +68,7 @@ private:
     std::shared_ptr<simulator::SimChip> chip_;
     std::shared_ptr<serial::SimPort> simPort_;
     std::shared_ptr<simulator::SimFt232r> cable_;
+    std::shared_ptr<serial::HeldFtdiBus> heldCable_;
     std::shared_ptr<serial::FtdiProblem> cableProblem_ = std::make_shared<serial::FtdiProblem>();
     serial::TCommX comm_; // last: closed before the chip goes
 };

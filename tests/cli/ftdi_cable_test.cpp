@@ -73,6 +73,8 @@ TEST_F(CableRuns, ProgramVerifyReadAndDetectGiveWhatCom0GivesOnEveryFamily) {
                     line = "ftdi (simulated FT232R with " + line.substr(16);
             EXPECT_EQ(WithoutTimes(cable.result.err), expectedErr);
             EXPECT_FALSE(Cable() && Cable()->IsOpen());
+            // The check and the run share one claim of the cable.
+            EXPECT_EQ(Cable()->OpenCount(), 1);
             if (command.front() == "read") {
                 EXPECT_EQ(WordsOf(dir / "read.hex"), com0Words);
                 EXPECT_GT(com0Words.size(), 10u);

@@ -1,0 +1,117 @@
+#include "serial/ftdi_held_bus.h"
+
+#include <mutex>
+
+namespace vandrel::serial {
+
+struct HeldFtdiBus::State {
+    std::mutex mutex;
+    std::shared_ptr<FtdiBus> inner;
+    std::unique_ptr<FtdiDevice> device; // the cable, open or kept
+    FtdiTarget target;
+    bool inUse = false;
+    bool broken = false; // a transfer or a mode change failed: not kept
+
+    void CloseLocked() {
+        if (device)
+            device->Close();
+        device.reset();
+        inUse = false;
+        broken = false;
+    }
+};
+
+namespace {
+
+// What the link holds: the kept cable, whose Close only hands it back to the bus.
+class HeldDevice final : public FtdiDevice {
+public:
+    explicit HeldDevice(std::shared_ptr<HeldFtdiBus::State> state) : state_(std::move(state)) {}
+    ~HeldDevice() override { Close(); }
+
+    bool SetSyncBitBang(std::uint8_t outputMask, int bytesPerSecond, int latencyMs, FtdiProblem& problem) override {
+        return Note(Device().SetSyncBitBang(outputMask, bytesPerSecond, latencyMs, problem));
+    }
+
+    bool Exchange(const std::vector<std::uint8_t>& out, std::vector<std::uint8_t>& in,
+                  FtdiProblem& problem) override {
+        return Note(Device().Exchange(out, in, problem));
+    }
+
+    void Close() override {
+        if (!state_)
+            return;
+        const std::lock_guard lock(state_->mutex);
+        if (state_->broken)
+            state_->CloseLocked();
+        state_->inUse = false;
+        state_.reset();
+    }
+
+private:
+    // Only this handle uses the device while it is open, so the calls
+    // themselves go without the lock.
+    FtdiDevice& Device() { return *state_->device; }
+
+    bool Note(bool ok) {
+        if (!ok) {
+            const std::lock_guard lock(state_->mutex);
+            state_->broken = true;
+        }
+        return ok;
+    }
+
+    std::shared_ptr<HeldFtdiBus::State> state_;
+};
+
+} // namespace
+
+HeldFtdiBus::HeldFtdiBus(std::shared_ptr<FtdiBus> inner) : state_(std::make_shared<State>()) {
+    state_->inner = std::move(inner);
+}
+
+HeldFtdiBus::~HeldFtdiBus() { Release(); }
+
+std::vector<FtdiDeviceInfo> HeldFtdiBus::List(FtdiProblem& problem) {
+    if (!state_->inner) {
+        problem = {FtdiProblem::Kind::Unavailable, "no USB bus"};
+        return {};
+    }
+    return state_->inner->List(problem);
+}
+
+std::unique_ptr<FtdiDevice> HeldFtdiBus::Open(const FtdiTarget& target, FtdiProblem& problem) {
+    problem = {};
+    const std::lock_guard lock(state_->mutex);
+    if (state_->inUse) {
+        problem = {FtdiProblem::Kind::Busy, "already open"};
+        return nullptr;
+    }
+    if (state_->device && !(state_->target == target))
+        state_->CloseLocked();
+    if (!state_->device) {
+        if (!state_->inner) {
+            problem = {FtdiProblem::Kind::Unavailable, "no USB bus"};
+            return nullptr;
+        }
+        state_->device = state_->inner->Open(target, problem);
+        if (!state_->device)
+            return nullptr;
+        state_->target = target;
+    }
+    state_->inUse = true;
+    return std::make_unique<HeldDevice>(state_);
+}
+
+void HeldFtdiBus::Release() {
+    const std::lock_guard lock(state_->mutex);
+    if (state_->inUse) {
+        // A handle still out keeps working until it closes; the kept cable
+        // goes then.
+        state_->broken = true;
+        return;
+    }
+    state_->CloseLocked();
+}
+
+} // namespace vandrel::serial
