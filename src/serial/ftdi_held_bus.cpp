@@ -10,14 +10,16 @@ struct HeldFtdiBus::State {
     std::unique_ptr<FtdiDevice> device; // the cable, open or kept
     FtdiTarget target;
     bool inUse = false;
-    bool broken = false; // a transfer or a mode change failed: not kept
+    // Given back when its handle closes, not kept: a transfer or a mode
+    // change failed, or the bus was released while the handle was out.
+    bool giveBackAtClose = false;
 
     void CloseLocked() {
         if (device)
             device->Close();
         device.reset();
         inUse = false;
-        broken = false;
+        giveBackAtClose = false;
     }
 };
 
@@ -42,7 +44,7 @@ public:
         if (!state_)
             return;
         const std::lock_guard lock(state_->mutex);
-        if (state_->broken)
+        if (state_->giveBackAtClose)
             state_->CloseLocked();
         state_->inUse = false;
         state_.reset();
@@ -56,7 +58,7 @@ private:
     bool Note(bool ok) {
         if (!ok) {
             const std::lock_guard lock(state_->mutex);
-            state_->broken = true;
+            state_->giveBackAtClose = true;
         }
         return ok;
     }
@@ -108,7 +110,7 @@ void HeldFtdiBus::Release() {
     if (state_->inUse) {
         // A handle still out keeps working until it closes; the kept cable
         // goes then.
-        state_->broken = true;
+        state_->giveBackAtClose = true;
         return;
     }
     state_->CloseLocked();
