@@ -85,6 +85,7 @@ bool THexFile::LoadFromFile(const std::string& path)
     std::error_code ec;
     if (!std::filesystem::exists(path, ec)) return false;
     Clear();
+    recordCount_ = 0;
 
     errno = 0;
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
@@ -106,6 +107,7 @@ bool THexFile::LoadFromFile(const std::string& path)
 bool THexFile::LoadFromText(std::string_view text)
 {
     Clear();
+    recordCount_ = 0;
     if (auto nul = text.find('\0'); nul != std::string_view::npos) text = text.substr(0, nul);
     if (text.empty()) return false;
 
@@ -133,6 +135,7 @@ void THexFile::LoadRecord(std::string_view line, int lineNumber)
     const int count = ByteAt(line, 1);
     // A line too short for its own byte count is no record.
     if (line.size() < 11 + 2 * static_cast<std::size_t>(count)) return;
+    ++recordCount_;
 
     const int addressHigh = ByteAt(line, 3);
     const int addressLow = ByteAt(line, 5);

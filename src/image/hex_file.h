@@ -45,6 +45,9 @@ public:
     bool LoadFromFile(const std::string& path);
     // The same from text already in memory (no file test).
     bool LoadFromText(std::string_view text);
+    // Whole Intel HEX records the last load took, whatever their type or
+    // checksum: 0 says the file held no HEX record at all.
+    std::int32_t RecordCount() const { return recordCount_; }
 
     // Direct access for tests and the simulator's comparisons.
     void SetWord(std::int32_t address, std::int16_t value);
@@ -54,6 +57,7 @@ private:
     void LoadRecord(std::string_view line, int lineNumber);
 
     std::array<std::int16_t, kWords> words_;
+    std::int32_t recordCount_ = 0;
     ProcessEventsHook processEvents_;
     ChecksumErrorHook checksumError_;
 };

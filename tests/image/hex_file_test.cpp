@@ -137,6 +137,22 @@ TEST_F(HexFileTest, LinesEndAtCrLfOrCrLfAndNulEndsTheText)
     EXPECT_EQ(CountAll(), 0);
 }
 
+TEST_F(HexFileTest, RecordCountTellsAHexFileFromOtherText)
+{
+    // Any whole record counts, an end-of-file record or a bad checksum too;
+    // text with no record at all loads as an empty image with a count of 0.
+    const std::pair<const char*, int> cases[] = {
+        {"hello\nworld\n", 0}, {"\n\n", 0}, {":00000001FF\n", 1},
+        {":020000003412B8\n:020000003412FF\n:00000001FF\n", 3}, {"; :020000003412B8\n", 0}};
+    for (const auto& [text, records] : cases) {
+        SCOPED_TRACE(text);
+        EXPECT_TRUE(image_.LoadFromText(text));
+        EXPECT_EQ(image_.RecordCount(), records);
+    }
+    EXPECT_FALSE(image_.LoadFromText(""));
+    EXPECT_EQ(image_.RecordCount(), 0);
+}
+
 TEST_F(HexFileTest, EventsRunBeforeEachLine)
 {
     std::vector<std::int16_t> seen;
@@ -155,6 +171,7 @@ TEST_F(HexFileTest, ShortRecordLinesAreRejectedWithoutReadingPastThem)
         EXPECT_TRUE(checksumLines_.empty());
         EXPECT_EQ(image_.GetWord(0), text.starts_with(":020000003412B8\n") ? 0x1234 : -1);
         EXPECT_EQ(image_.GetWord(1), -1);
+        EXPECT_EQ(image_.RecordCount(), text.starts_with(":020000003412B8\n") ? 1 : 0);
     }
     // Exactly long enough; what follows the checksum is not read.
     EXPECT_TRUE(LoadExact(":020000003412B8"));
