@@ -1,6 +1,7 @@
 #include "ui/main_form.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QLabel>
@@ -11,7 +12,9 @@
 #include <vector>
 
 #include "common/convert.h"
+#include "common/scope_exit.h"
 #include "device/pic_device.h"
+#include "image/image_source.h"
 #include "serial/sim_port_driver.h"
 #include "simulator/sim_programmer.h"
 #include "ui/application.h"
@@ -26,6 +29,11 @@ namespace {
 
 // One filter: its description, whose bracketed pattern is what Qt filters by.
 const char* const kHexFilter = "IntelHEXファイル(*.hex)";
+
+// A load lets the window process its events once per line.
+void PumpEvents() {
+    QCoreApplication::processEvents();
+}
 
 } // namespace
 
@@ -135,7 +143,7 @@ void TForm1::FormCreate() {
 
     // 2. The memory image, and the operations working on it.
     hexImage_ = std::make_unique<image::THexFile>();
-    hexImage_->SetProcessEventsHook([] { QCoreApplication::processEvents(); });
+    hexImage_->SetProcessEventsHook(PumpEvents);
     hexImage_->SetChecksumErrorHook([this](int line) {
         dialogs_.ErrorBox(this, QString::fromStdString(image::ChecksumErrorText(line)));
     });
@@ -257,6 +265,8 @@ void TForm1::edtHexFileKeyPress(char key) {
     ShowImageCounts();
     if (!loaded)
         dialogs_.ErrorBox(this, "Can't load file:" + path);
+    else
+        ReportNotHexFile(path);
 }
 
 void TForm1::btnOpenHexFileClick() {
@@ -269,6 +279,30 @@ void TForm1::btnOpenHexFileClick() {
     LoadHexFileQuietly(edtHexFile->text());
     ListImage();
     ShowImageCounts();
+    ReportNotHexFile(edtHexFile->text());
+}
+
+void TForm1::ReportNotHexFile(const QString& path) {
+    const auto& source = hexImage_->Source();
+    if (source && source->Path == path.toStdString() && hexImage_->RecordCount() == 0)
+        dialogs_.ErrorBox(this, QString::fromStdString(image::NotHexFileText(source->Path)));
+}
+
+bool TForm1::PrepareDownloadImage() {
+    // No events while the file is read: a second press must not start a run
+    // inside this one.
+    hexImage_->SetProcessEventsHook(nullptr);
+    const ScopeExit pumpAgain([this] { hexImage_->SetProcessEventsHook(PumpEvents); });
+    const image::TRunImageCheck check = image::PrepareRunImage(*hexImage_, HexFilePath());
+    if (check.Reloaded)
+        ShowImageCounts();
+    if (!check.LogLine.empty())
+        AppendLog(check.LogLine);
+    if (!check.Refusal.empty()) {
+        ErrorBox(check.Refusal);
+        return false;
+    }
+    return true;
 }
 
 void TForm1::btnClearBufferClick() {
@@ -392,19 +426,48 @@ void TForm1::cbVerifyGrpClick(QCheckBox* sender) {
 // ---------------------------------------------------------------------------
 // Operations
 
+template <class F>
+void TForm1::RunOperation(F&& start) {
+    operationActive_ = true;
+    const ScopeExit ended([this] {
+        operationActive_ = false;
+        if (closePending_) {
+            closePending_ = false;
+            QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection);
+        }
+    });
+    start();
+}
+
 void TForm1::btnGoClick() {
-    farm_->btnGoClick();
+    // A Stop press comes in from the running operation's message pump.
+    if (btnGo->text() == kStopCaption) {
+        farm_->btnGoClick();
+        return;
+    }
+    RunOperation([this] {
+        if (PrepareDownloadImage() && !closePending_)
+            farm_->btnGoClick();
+    });
 }
 
 void TForm1::btnDumpClick() {
-    farm_->btnDumpClick();
+    if (btnDump->text() == kStopCaption) {
+        farm_->btnDumpClick();
+        return;
+    }
+    RunOperation([this] { farm_->btnDumpClick(); });
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-    // An operation still running when the window closes stops at its next
-    // check instead of driving the port behind a closed window.
-    if (btnGo->text() == kStopCaption || btnDump->text() == kStopCaption)
+    // An operation under way is asked to stop and ends through its closing
+    // steps (the port closes); the window closes after that.
+    if (operationActive_) {
         stopRequested_ = true;
+        closePending_ = true;
+        event->ignore();
+        return;
+    }
     QMainWindow::closeEvent(event);
 }
 

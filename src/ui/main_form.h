@@ -154,6 +154,14 @@ private:
     auto Handler(void (TForm1::*handler)());
     void FillPortList();
     bool LoadHexFileQuietly(const QString& path);
+    // After a load of `path`: a file read without a single HEX record is named in an error box.
+    void ReportNotHexFile(const QString& path);
+    // Before a Download: the image brought up to the path field; false when
+    // the Download must not start (the box has been shown).
+    bool PrepareDownloadImage();
+    // Runs an operation's start; a close asked for meanwhile follows its end.
+    template <class F>
+    void RunOperation(F&& start);
     QLabel* LabelOf(programmer::RequiredField field) const;
     QPushButton* ButtonOf(programmer::OperationButton button) const;
 
@@ -166,6 +174,8 @@ private:
     std::shared_ptr<serial::SimPort> simPort_;
     std::shared_ptr<simulator::SimChip> simChip_;
     bool stopRequested_ = false;
+    bool operationActive_ = false; // a Download or Dump is under way
+    bool closePending_ = false;    // the window closes when it ends
     THexKeyFilter* hexKeyFilter_ = nullptr;
 
 public:
