@@ -57,8 +57,8 @@ void ChipSession::MakeSimulatedChip(const Invocation& inv, const DeviceFile& fil
         throw CliFailure(ExitStatus::Trouble, inv.simulate + ": no such device in " + file.label);
     statePath_ = inv.simState.empty() ? simulator::DefaultSimStatePath(simulated->Name, ctx_.getEnv) : inv.simState;
     if (statePath_.empty())
-        throw CliFailure(ExitStatus::Trouble, "no place for the simulated chip's state file: set XDG_STATE_HOME "
-                                              "or HOME, or give --sim-state FILE");
+        throw CliFailure(ExitStatus::Trouble, std::string("no place for the simulated chip's state file: ") +
+                                                  ThisSystemWords().noStatePlace + ", or give --sim-state FILE");
     chip_ = std::make_shared<simulator::SimChip>(*simulated, ctx_.clock);
     if (const std::string error = simulator::LoadSimState(*chip_, statePath_); !error.empty())
         throw CliFailure(ExitStatus::Trouble, statePath_ + ": " + error);

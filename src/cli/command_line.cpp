@@ -4,6 +4,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "cli/os_system.h"
 #include "common/convert.h"
 #include "serial/com_ports.h"
 
@@ -37,10 +38,10 @@ Environment:
   VANDREL1_PORT       default for --port
   VANDREL1_SIMULATOR  a device of the device file: COM0 is then that simulated
                       chip, as with --simulate
-  XDG_STATE_HOME      the simulated chips' state files go to
-                      $XDG_STATE_HOME/vandrel1/DEVICE.hex (else ~/.local/state)
-  VANDREL1_PORTS      the file of extra COM names (Linux, see the README)
+)";
 
+// After this system's own variables.
+const char* const kExitStatusHelp = R"(
 Exit status:
   0    success
   1    words that read back wrong, or verify errors
@@ -128,12 +129,15 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const GetEnv
                  "modem-control lines, an FT232R USB serial cable's pins in bit-bang mode, or a simulated\n"
                  "chip on COM0.",
                  "vandrel1-cli");
+    // The same options on every system: on Windows too, "/path/blink.hex" is
+    // a file, not a "/option".
+    app.allow_windows_style_options(false);
     app.set_version_flag("--version", std::string("vandrel1-cli ") + ProgramVersion());
     app.require_subcommand(0, 1);
     app.fallthrough();
     // Words no command takes are kept, to be named in the error.
     app.allow_extras();
-    app.footer(kFooter);
+    app.footer(std::string(kFooter) + ThisSystemWords().environment + kExitStatusHelp);
     app.add_option("-d,--device", inv.device, "the device, a section of the device file (default: $VANDREL1_DEVICE)")
         ->type_name("NAME");
     app.add_option("-p,--port", inv.port,
@@ -147,7 +151,7 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const GetEnv
         ->type_name("DEVICE");
     app.add_option("--sim-state", inv.simState,
                    "the file where the simulated chip keeps its memories between runs\n"
-                   "(default: $XDG_STATE_HOME/vandrel1/DEVICE.hex)")
+                   "(default: " + std::string(ThisSystemWords().stateFile) + ")")
         ->type_name("FILE");
     app.add_option("--sim-latency", inv.simLatencyUs,
                    "microseconds each simulated line change takes on COM0, as over a USB serial\n"

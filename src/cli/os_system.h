@@ -40,6 +40,28 @@ public:
 std::unique_ptr<OsSystem> MakeOsSystem();
 bool StandardErrorIsTerminal();
 
+// While it lives, a console shows the program's UTF-8 text as such ("µs",
+// "—"). Windows: the console's output code page is UTF-8, and the one before
+// is put back at the end. Elsewhere nothing to do.
+class Utf8Console {
+public:
+    Utf8Console();
+    ~Utf8Console();
+    Utf8Console(const Utf8Console&) = delete;
+    Utf8Console& operator=(const Utf8Console&) = delete;
+
+private:
+    unsigned previous_ = 0;
+};
+
+// The places of this system as the help and messages name them.
+struct SystemWords {
+    const char* stateFile;   // the simulated chips' state file, by default
+    const char* environment; // the help's lines on this system's own variables
+    const char* noStatePlace; // what to set when no state file can be placed
+};
+const SystemWords& ThisSystemWords();
+
 // "COM100 (/dev/ttyUSB0): Permission denied — add your user to the dialout group"
 std::string PortProblemMessage(const std::string& comName, const std::string& devicePath, const PortProblem& problem);
 

@@ -43,6 +43,20 @@ std::unique_ptr<OsSystem> MakeOsSystem() { return std::make_unique<PosixSystem>(
 
 bool StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
+Utf8Console::Utf8Console() = default;
+Utf8Console::~Utf8Console() = default;
+
+const SystemWords& ThisSystemWords() {
+    static const SystemWords words{
+        .stateFile = "$XDG_STATE_HOME/vandrel1/DEVICE.hex",
+        .environment = "  XDG_STATE_HOME      the simulated chips' state files go to\n"
+                       "                      $XDG_STATE_HOME/vandrel1/DEVICE.hex (else ~/.local/state)\n"
+                       "  VANDREL1_PORTS      the file of extra COM names (Linux, see the README)\n",
+        .noStatePlace = "set XDG_STATE_HOME or HOME",
+    };
+    return words;
+}
+
 std::string PortProblemHint(OsErrorKind kind) {
     switch (kind) {
     case OsErrorKind::Permission: return "add your user to the dialout group";

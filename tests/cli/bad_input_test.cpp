@@ -71,7 +71,8 @@ TEST_F(BadInput, APortTheSystemWillNotOpenIsNamedWithItsReason) {
     system.Devices["COM100"] = "/dev/ttyUSB0";
     system.Access["/dev/ttyUSB0"] = {cli::OsErrorKind::Permission, "Permission denied"};
     ExpectRefused({"-d", "PIC16F628A", "-p", "COM100", "program", ExampleHex()}, 3,
-                  "COM100 (/dev/ttyUSB0): Permission denied \u2014 add your user to the dialout group");
+                  "COM100 (/dev/ttyUSB0): Permission denied \u2014 " +
+                      cli::PortProblemHint(cli::OsErrorKind::Permission)); // the dialout group on Linux
     EXPECT_EQ(system.DriversMade, 0);
 
     // Found only by the opening itself: the run control's open fails.
