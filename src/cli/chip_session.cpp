@@ -54,7 +54,7 @@ ChipSession::ChipSession(CliContext& ctx, const Invocation& inv, const DeviceFil
 void ChipSession::MakeSimulatedChip(const Invocation& inv, const DeviceFile& file) {
     const std::optional<device::TPicDevice> simulated = file.Find(inv.simulate);
     if (!simulated)
-        throw CliFailure(ExitStatus::Trouble, inv.simulate + ": no such device in " + file.label);
+        throw CliFailure(ExitStatus::Trouble, file.NoSuchDevice(inv.simulate));
     statePath_ = inv.simState.empty() ? simulator::DefaultSimStatePath(simulated->Name, ctx_.getEnv) : inv.simState;
     if (statePath_.empty())
         throw CliFailure(ExitStatus::Trouble, "no place for the simulated chip's state file: set XDG_STATE_HOME "

@@ -6,8 +6,11 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <istream>
+#include <iterator>
 
 #include "cli/exit_status.h"
+#include "cli/names.h"
 #include "serial/com_name_map.h"
 #include "simulator/sim_ft232r.h"
 
@@ -95,10 +98,18 @@ bool ReadTextFile(const std::string& path, std::string& text, std::string& error
 }
 
 std::optional<device::TPicDevice> DeviceFile::Find(const std::string& name) const {
-    const auto it = std::find_if(names.begin(), names.end(), [&](const std::string& n) { return SameName(n, name); });
+    auto it = std::find_if(names.begin(), names.end(), [&](const std::string& n) { return SameName(n, name); });
+    if (it == names.end())
+        it = std::find_if(names.begin(), names.end(),
+                          [&](const std::string& n) { return SameName(n, CanonicalDeviceName(name)); });
     if (it == names.end())
         return std::nullopt;
     return device::GetDeviceSpecFromText(text, *it);
+}
+
+std::string DeviceFile::NoSuchDevice(const std::string& name) const {
+    return name + ": no such device in " + label + DidYouMean(ClosestNames(CanonicalDeviceName(name), names)) +
+           " (vandrel1-cli devices lists them all)";
 }
 
 std::vector<device::TPicDevice> DeviceFile::Devices() const {
@@ -123,21 +134,40 @@ DeviceFile LoadDeviceFile(const Invocation& inv, const CliContext& ctx) {
     return file;
 }
 
+bool IsAutoDevice(const std::string& name) { return name.empty() || SameName(name, kAutoDevice); }
+
 device::TPicDevice RequireDevice(const DeviceFile& file, const std::string& name) {
     if (name.empty())
         throw CliFailure(ExitStatus::Usage, "no device: give --device NAME or set VANDREL1_DEVICE "
                                             "(vandrel1-cli devices lists them)");
     if (auto device = file.Find(name))
         return *device;
-    throw CliFailure(ExitStatus::Trouble, name + ": no such device in " + file.label);
+    throw CliFailure(ExitStatus::Trouble, file.NoSuchDevice(name));
 }
 
-void LoadHexFile(const std::string& path, image::THexFile& image) {
-    std::error_code ec;
-    if (!std::filesystem::exists(path, ec))
-        throw CliFailure(ExitStatus::Trouble, path + ": " + std::strerror(ENOENT));
-    if (std::filesystem::is_directory(path, ec))
-        throw CliFailure(ExitStatus::Trouble, path + ": " + std::strerror(EISDIR));
+std::optional<device::TPicDevice> NamedDevice(const DeviceFile& file, const std::string& name) {
+    if (IsAutoDevice(name))
+        return std::nullopt;
+    return RequireDevice(file, name);
+}
+
+void LoadHexFile(const std::string& path, image::THexFile& image, std::istream* standardInput) {
+    const bool piped = path == kStandardStream;
+    const std::string name = piped ? std::string("standard input") : path;
+    std::string text;
+    if (piped) {
+        if (standardInput == nullptr)
+            throw CliFailure(ExitStatus::Trouble, name + ": " + std::strerror(EBADF));
+        text.assign(std::istreambuf_iterator<char>(*standardInput), std::istreambuf_iterator<char>());
+        if (standardInput->bad())
+            throw CliFailure(ExitStatus::Trouble, name + ": " + std::strerror(EIO));
+    } else {
+        std::error_code ec;
+        if (!std::filesystem::exists(path, ec))
+            throw CliFailure(ExitStatus::Trouble, path + ": " + std::strerror(ENOENT));
+        if (std::filesystem::is_directory(path, ec))
+            throw CliFailure(ExitStatus::Trouble, path + ": " + std::strerror(EISDIR));
+    }
     std::optional<int> badLine;
     image.SetChecksumErrorHook([&](int line) {
         if (!badLine)
@@ -145,16 +175,18 @@ void LoadHexFile(const std::string& path, image::THexFile& image) {
     });
     bool loaded = false;
     try {
-        loaded = image.LoadFromFile(path);
+        loaded = piped ? image.LoadFromText(text) : image.LoadFromFile(path);
     } catch (const image::EHexFileError& error) {
         image.SetChecksumErrorHook(nullptr);
         throw CliFailure(ExitStatus::Trouble, path + ": " + error.what());
     }
     image.SetChecksumErrorHook(nullptr);
     if (badLine)
-        throw CliFailure(ExitStatus::Trouble, path + " line " + std::to_string(*badLine + 1) + ": checksum error");
+        throw CliFailure(ExitStatus::Trouble, name + " line " + std::to_string(*badLine + 1) + ": checksum error");
     if (!loaded)
-        throw CliFailure(ExitStatus::Trouble, path + ": empty file");
+        throw CliFailure(ExitStatus::Trouble, name + ": empty file");
+    if (image.RecordCount() == 0)
+        throw CliFailure(ExitStatus::Trouble, name + ": holds no Intel HEX records (lines \":LLAAAATT...\")");
 }
 
 ImageWords CountImageWords(const image::THexFile& image, const device::TPicDevice& device, const Areas& areas) {
@@ -166,8 +198,9 @@ ImageWords CountImageWords(const image::THexFile& image, const device::TPicDevic
             (areas.config && device::InRange(address, device.ConfigurationMemory)) ||
             (areas.data && device::InRange(address, device.DataMemory)))
             ++words.chosen;
-        if (!InAny(address, {device.ProgramMemory, device.ConfigurationMemory, device.DataMemory}))
-            ++words.outside;
+        if (!InAny(address, {device.ProgramMemory, device.ConfigurationMemory, device.DataMemory}) &&
+            words.outside++ == 0)
+            words.firstOutside = address;
     }
     return words;
 }

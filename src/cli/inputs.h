@@ -1,6 +1,7 @@
 #pragma once
 // The checks made before any port opens: the device file and the device, the
 // HEX file, the port name. Each failure is a CliFailure naming what failed.
+#include <iosfwd>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,26 +21,40 @@ struct DeviceFile {
     std::string text;
     std::vector<std::string> names; // the sections, in file order
 
-    // The named device (letter case ignored), under the file's own spelling.
+    // The named device (letter case ignored, "PIC" optional: "16f628a"),
+    // under the file's own spelling.
     std::optional<device::TPicDevice> Find(const std::string& name) const;
+    // "PIC16F999: no such device in picspecs.ini; did you mean PIC16F819?
+    // (vandrel1-cli devices lists them all)".
+    std::string NoSuchDevice(const std::string& name) const;
     std::vector<device::TPicDevice> Devices() const;
 };
 
 DeviceFile LoadDeviceFile(const Invocation& inv, const CliContext& ctx);
 
-// The device of --device (or its default): a usage error when none is
-// given, "PIC16F999: no such device in picspecs.ini" when the file lacks it.
-device::TPicDevice RequireDevice(const DeviceFile& file, const std::string& name);
+// --device auto: the device ID picks the device.
+inline constexpr const char* kAutoDevice = "auto";
+bool IsAutoDevice(const std::string& name);
 
-// Loads an Intel HEX file, refusing one that does not exist, cannot be read,
-// has no line, or has a line with a wrong checksum ("blink.hex line 7:
-// checksum error", lines counted from 1).
-void LoadHexFile(const std::string& path, image::THexFile& image);
+// The device of --device (or its default): a usage error when none is
+// given, "PIC16F999: no such device in picspecs.ini ..." when the file lacks it.
+device::TPicDevice RequireDevice(const DeviceFile& file, const std::string& name);
+// The same, but nothing for auto: the chip then tells.
+std::optional<device::TPicDevice> NamedDevice(const DeviceFile& file, const std::string& name);
+
+// "-" for a file: standard input (or standard output, for read).
+inline constexpr const char* kStandardStream = "-";
+
+// Loads an Intel HEX file ("-": standard input), refusing one that does not
+// exist, cannot be read, has no line, has no HEX record, or has a line with a
+// wrong checksum ("blink.hex line 7: checksum error", lines counted from 1).
+void LoadHexFile(const std::string& path, image::THexFile& image, std::istream* standardInput = nullptr);
 
 // The words of the image in the areas chosen, and outside the device's areas.
 struct ImageWords {
     std::int32_t chosen = 0;
     std::int32_t outside = 0;
+    std::int32_t firstOutside = -1; // the lowest address of those outside
 };
 ImageWords CountImageWords(const image::THexFile& image, const device::TPicDevice& device, const Areas& areas);
 

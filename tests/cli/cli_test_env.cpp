@@ -29,6 +29,7 @@ CliTest::CliTest() {
 
 CliResult CliTest::Run(const std::vector<std::string>& args) {
     std::ostringstream out, err;
+    std::istringstream in(input);
     std::vector<std::string> argv{"vandrel1-cli"};
     argv.insert(argv.end(), args.begin(), args.end());
     cli::CliContext ctx{
@@ -53,6 +54,7 @@ CliResult CliTest::Run(const std::vector<std::string>& args) {
                 if (onCable && parts.cable)
                     onCable(*parts.cable);
             },
+        .in = &in,
     };
     CliResult result;
     result.status = cli::RunCli(argv, ctx);

@@ -87,6 +87,7 @@ protected:
     TestClock clock;
     FakeSystem system;
     std::map<std::string, std::string> env;
+    std::string input; // standard input
     bool terminal = false;
     // Runs once the simulated chip exists (set faults here).
     std::function<void(simulator::SimChip&)> onSimulator;
