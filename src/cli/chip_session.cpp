@@ -21,6 +21,8 @@ ChipSession::ChipSession(CliContext& ctx, const Invocation& inv, const DeviceFil
     serial::PortDriverFactory platform = [&system](const std::string& deviceName) {
         return system.MakePortDriver(deviceName);
     };
+    if (port_.byPath)
+        platform = [&system, path = port_.devicePath](const std::string&) { return system.MakePathPortDriver(path); };
     if (port_.simulated)
         MakeSimulatedChip(inv, file);
 
@@ -92,7 +94,7 @@ std::string ChipSession::OpenFailure() const {
     PortProblem problem;
     problem.kind = OsErrorKind::Other;
     problem.reason = comm_.LastOsError();
-    return PortProblemMessage(port_.name, port_.devicePath, problem);
+    return PortProblemMessage(port_.name, Where() == port_.name ? "" : Where(), problem) + ExistingPorts(ctx_.system);
 }
 
 std::optional<std::string> ChipSession::LinkFailure() const {
@@ -109,6 +111,8 @@ std::string ChipSession::Where() const {
     return port_.devicePath;
 }
 
-std::string ChipSession::Describe() const { return port_.name + " (" + Where() + ")"; }
+std::string ChipSession::Describe() const {
+    return Where() == port_.name ? port_.name : port_.name + " (" + Where() + ")";
+}
 
 } // namespace vandrel::cli

@@ -66,6 +66,23 @@ PortChoice ChooseCable(const serial::FtdiTarget& target, const Invocation& inv, 
     return port;
 }
 
+// A port by its device path: where its links lead, looked at without opening it.
+PortChoice ChoosePath(const std::string& path, OsSystem& system) {
+    std::error_code ec;
+    const std::filesystem::path real = std::filesystem::canonical(path, ec);
+    if (ec)
+        throw CliFailure(ExitStatus::Trouble, path + ": no such port" + ExistingPorts(system));
+    PortChoice port;
+    port.name = path;
+    port.devicePath = real.string();
+    port.byPath = true;
+    const PortProblem problem = system.CheckPortAccess(port.devicePath);
+    if (problem.kind != OsErrorKind::None)
+        throw CliFailure(ExitStatus::Trouble, PortProblemMessage(path, port.devicePath == path ? "" : port.devicePath,
+                                                                 problem));
+    return port;
+}
+
 } // namespace
 
 std::string DescribeCable(const serial::FtdiDeviceInfo& cable) {
@@ -211,10 +228,13 @@ PortChoice ChoosePort(const Invocation& inv, OsSystem& system) {
                                             "(vandrel1-cli ports lists them)");
     if (const std::optional<serial::FtdiTarget> cable = serial::ParseFtdiPortName(inv.port))
         return ChooseCable(*cable, inv, system);
+    if (inv.port.find('/') != std::string::npos)
+        return ChoosePath(inv.port, system);
     const std::optional<int> number = serial::ParseComName(inv.port);
     if (!number || *number > kLastPortNumber)
-        throw CliFailure(ExitStatus::Usage, "'" + inv.port + "' is not a port name (COM0 to COM999); an FT232R "
-                                            "cable is ftdi, ftdi:SERIAL or ftdi:BUS-ADDRESS");
+        throw CliFailure(ExitStatus::Usage, "'" + inv.port + "' is not a port name (COM0 to COM999, or a device "
+                                            "path such as /dev/ttyUSB0); an FT232R cable is ftdi, ftdi:SERIAL or "
+                                            "ftdi:BUS-ADDRESS");
     PortChoice port;
     port.name = "COM" + std::to_string(*number);
     if (*number == 0) {
@@ -226,7 +246,7 @@ PortChoice ChoosePort(const Invocation& inv, OsSystem& system) {
     }
     port.devicePath = system.ResolvePort(port.name);
     if (port.devicePath.empty())
-        throw CliFailure(ExitStatus::Trouble, port.name + ": no such port (vandrel1-cli ports lists them)");
+        throw CliFailure(ExitStatus::Trouble, port.name + ": no such port" + ExistingPorts(system));
     const PortProblem problem = system.CheckPortAccess(port.devicePath);
     if (problem.kind != OsErrorKind::None)
         throw CliFailure(ExitStatus::Trouble, PortProblemMessage(port.name, port.devicePath, problem));

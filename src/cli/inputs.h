@@ -62,17 +62,20 @@ struct PortChoice {
     std::string name;       // "COM3", "ftdi:A6008isP"
     std::string devicePath; // "/dev/ttyS2", "FT232R USB UART, bus 1 device 5"; empty when simulated
     bool simulated = false; // COM0, or the simulated FT232R (--simulate with an ftdi port)
+    bool byPath = false;    // given as a device path: name is the path as given, devicePath where it leads
     std::optional<serial::FtdiTarget> ftdi; // an FT232R cable in bit-bang mode
 
     // What the run control opens: it takes ports by their COM number. A
     // cable's driver factory answers any number with the cable; COM0 leads
-    // to no real device whatever happens.
-    std::string RunPortText() const { return ftdi ? std::string("COM0") : name; }
+    // to no real device whatever happens; a port given by its path is opened
+    // by its path under any number.
+    std::string RunPortText() const { return ftdi ? std::string("COM0") : byPath ? std::string("COM999") : name; }
 };
 
 // The port of --port (or its default): a usage error for no port or a name
-// that is neither COMn nor ftdi[:SERIAL|:BUS-ADDRESS]; "COM7: no such port"
-// when it leads nowhere; the system's reason when the device is there but
+// that is neither COMn, a device path (/dev/ttyUSB0, /dev/serial/by-id/...)
+// nor ftdi[:SERIAL|:BUS-ADDRESS]; "COM7: no such port; the ports here are
+// ..." when it leads nowhere; the system's reason when the device is there but
 // cannot be opened. An FT232R cable must be attached and open to this user
 // (or be the simulated one when simulating).
 PortChoice ChoosePort(const Invocation& inv, OsSystem& system);

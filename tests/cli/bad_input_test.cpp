@@ -60,7 +60,7 @@ TEST_F(BadInput, FilesDevicesAndPortsThatAreNotThereOrNotRight) {
     ExpectRefused({"--spec", dir / "none.ini", "devices"}, 3, dir / "none.ini: No such file or directory");
 
     ExpectRefused({"-d", "PIC16F628A", "-p", "COM77", "program", ExampleHex()}, 3,
-                  "COM77: no such port (vandrel1-cli ports lists them)");
+                  "COM77: no such port; no serial port is here");
     ExpectRefused({"-d", "PIC16F628A", "-p", "COM0", "erase"}, 3, "COM0: no simulated chip");
     ExpectRefused(with({"read", dir / "no/such/folder/out.hex"}), 3,
                   dir / "no/such/folder/out.hex: No such file or directory");
@@ -120,7 +120,7 @@ TEST_F(BadInput, TheCommandLineItselfIsAUsageError) {
     ExpectRefused({"--bogus", "devices"}, 2, "--bogus");
     ExpectRefused({"reed", "x.hex"}, 2, "'reed' is not a command; did you mean read?");
     ExpectRefused({"-d", "PIC16F628A", "erase"}, 2, "no port: give --port COMn or set VANDREL1_PORT");
-    ExpectRefused({"-d", "PIC16F628A", "-p", "LPT1", "erase"}, 2, "'LPT1' is not a port name (COM0 to COM999)");
+    ExpectRefused({"-d", "PIC16F628A", "-p", "LPT1", "erase"}, 2, "'LPT1' is not a port name (COM0 to COM999, or a device path");
     ExpectRefused({"-d", "PIC16F628A", "-p", "COM1000", "erase"}, 2, "'COM1000' is not a port name");
     ExpectRefused({"--sim-latency", "100", "devices"}, 2, "--sim-latency and --sim-state need a simulated chip");
     ExpectRefused({"--simulate", "PIC16F628A", "--sim-latency", "-1", "erase"}, 2, "--sim-latency");

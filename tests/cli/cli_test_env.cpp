@@ -22,6 +22,10 @@ std::unique_ptr<serial::PortDriver> FakeSystem::MakePortDriver(const std::string
     return std::make_unique<serial::SimPortDriver>(Port);
 }
 
+std::unique_ptr<serial::PortDriver> FakeSystem::MakePathPortDriver(const std::string& devicePath) {
+    return PathDriver ? PathDriver(devicePath) : MakePortDriver(devicePath);
+}
+
 CliTest::CliTest() {
     env["XDG_STATE_HOME"] = dir / "state";
     system.Port->SetClock(clock);
