@@ -5,6 +5,7 @@
 #include "cli/interrupt.h"
 #include "cli/progress_tracker.h"
 #include "common/convert.h"
+#include "common/scope_exit.h"
 #include "programmer/run_estimate.h"
 
 namespace vandrel::cli {
@@ -26,6 +27,24 @@ RunOutcome Outcome(const ConsoleHost& host, bool wantsSummary, const ChipSession
         if (std::optional<std::string> failure = session.LinkFailure())
             outcome.errorBoxes.push_back(std::move(*failure));
     return outcome;
+}
+
+std::string Micro(double us) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f us", us);
+    return text;
+}
+
+std::string Seconds(std::int64_t us);
+
+// -v: the adapter's latency as the device ID read measured it.
+void TracePace(ChipSession& session, const std::optional<programmer::Pace>& pace, const OperationSpan& span,
+               std::uint64_t calls) {
+    if (!pace)
+        return;
+    session.Trace("trace: adapter: " + Micro(pace->usPerCall) + " per line change, waits " +
+                  Micro(pace->usOverWait) + " longer than asked (" + programmer::GroupThousands(calls) + " line changes in " +
+                  Seconds(span.Times().elapsedUs) + ")");
 }
 
 std::string RefusalTail(bool force) { return force ? " (going on: --force)" : " (--force to go on)"; }
@@ -98,6 +117,10 @@ ChipCheck ReadDeviceId(ChipSession& session, CliContext& ctx, const device::TPic
     if (session.Link() == LinkKind::Ft232r) {
         check.pace = programmer::MeasureTransferPace(host.Span.Times(), plan.span.Transfers(), plan.span.Bytes(),
                                                      session.UsPerByte());
+        if (check.pace)
+            session.Trace("trace: adapter: " + Micro(check.pace->usPerTransfer) + " per USB transfer and " +
+                          Micro(check.pace->usPerByte) + " per byte (" + programmer::GroupThousands(plan.span.Transfers()) +
+                          " transfers in " + Seconds(host.Span.Times().elapsedUs) + ")");
         return check;
     }
     check.pace = programmer::MeasurePace(host.Span.Times(), plan.span.Calls());
@@ -113,6 +136,7 @@ ChipCheck ReadDeviceId(ChipSession& session, CliContext& ctx, const device::TPic
         if (const auto steady = programmer::SteadyUsPerCall(stretches))
             check.pace->usPerCall = *steady;
     }
+    TracePace(session, check.pace, host.Span, plan.span.Calls());
     return check;
 }
 
@@ -211,6 +235,8 @@ RunReport RunOnConsole(ChipSession& session, CliContext& ctx, Console& console, 
     ConsoleHost host(ctx.clock);
     host.Interrupt = InterruptSource(ctx);
     host.Progress = &progress;
+    session.SetTraceSink([&console](const std::string& line) { console.Error(line); });
+    const ScopeExit untraced([&session] { session.SetTraceSink(nullptr); });
     host.OnLog = [&](const std::string& line) {
         std::int32_t address = 0, value = 0;
         const bool word = ParseWordLine(line, address, value);
@@ -225,6 +251,7 @@ RunReport RunOnConsole(ChipSession& session, CliContext& ctx, Console& console, 
     RunReport report;
     report.outcome = Outcome(host, request.WantsSummary(), session);
     report.log = host.Log;
+    report.started = host.Span.started;
     for (const std::string& box : report.outcome.errorBoxes)
         console.Error(ErrorBoxText(box, session));
     if (report.outcome.interrupted) {

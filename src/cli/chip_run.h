@@ -73,6 +73,7 @@ struct RunDisplay {
 
 struct RunReport {
     RunOutcome outcome;
+    bool started = false; // the run reached its first step
     std::vector<std::string> log;
 };
 

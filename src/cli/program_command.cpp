@@ -1,4 +1,6 @@
 // program, verify and erase: the window's programming run.
+#include <algorithm>
+
 #include "cli/chip_run.h"
 #include "cli/commands.h"
 #include "cli/erase_plan.h"
@@ -83,6 +85,13 @@ ExitStatus RunProgramCommand(const Invocation& inv, CliContext& ctx) {
     if (session.KeptCalibration())
         console.Note(DescribeKept(*session.KeptCalibration()));
     const ExitStatus status = ExitStatusOf(report.outcome);
+    const bool writes = std::any_of(request.steps.begin(), request.steps.end(), [](programmer::StepBox box) {
+        return box != programmer::StepBox::VerifyProgram && box != programmer::StepBox::VerifyConfigurationMemory &&
+               box != programmer::StepBox::VerifyDataMemory;
+    });
+    if (report.outcome.interrupted && report.started && writes)
+        console.Error(std::string("The chip is now partly written: program it again before use") +
+                      (eepromKept > 0 ? "; the data EEPROM it held may be lost too." : "."));
     if (eepromKept >= 0 && status == ExitStatus::Success)
         console.Note("kept the data EEPROM: " + std::to_string(eepromKept) + " of " +
                      std::to_string(device.DataMemory.Size) + " bytes held data; written back and verified");

@@ -96,5 +96,31 @@ TEST_F(DumpDetect, DetectWorksWithoutADeviceOnARealPortName) {
     EXPECT_FALSE(system.Port->IsOpen());
 }
 
+TEST_F(DumpDetect, VerboseTracesEachCommandWithItsLineChangesAndTheAdaptersLatency) {
+    const Strings args = {"--simulate", "PIC16F628A", "--sim-latency", "50", "detect"};
+    EXPECT_EQ(Run(args).err.find("trace:"), std::string::npos);
+    Strings verbose = args;
+    verbose.insert(verbose.begin(), "-v");
+    const CliResult r = Run(verbose);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "PIC16F628A revision 0 (device ID 1060)\n");
+    // What each command was, in order; its time is that of the virtual clock's steps.
+    Strings commands;
+    for (const std::string& line : Lines(r.err))
+        if (line.rfind("trace: ", 0) == 0 && line.find("adapter") == std::string::npos)
+            commands.push_back(line.substr(0, line.find("  (")));
+    const auto reset = std::find(commands.rbegin(), commands.rend(), "trace: MCLR low: reset").base() - 1;
+    ASSERT_GE(commands.end() - reset, 9) << r.err;
+    EXPECT_EQ(Strings(reset, reset + 9),
+              (Strings{"trace: MCLR low: reset", "trace: wait 100 ms", "trace: MCLR at VPP: programming mode",
+                       "trace: Load Configuration 0000", "trace: Read Data from Program Memory -> 3FFF",
+                       "trace: Increment Address", "trace: Read Data from Program Memory -> 3FFF",
+                       "trace: Increment Address", "trace: Read Data from Program Memory -> 3FFF"}))
+        << r.err;
+    EXPECT_NE(r.err.find("trace: Read Data from Program Memory -> 1060  (46 line changes, "), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("trace: adapter: 50."), std::string::npos) << r.err;
+}
+
 } // namespace
 } // namespace vandrel::test

@@ -165,6 +165,37 @@ TEST_F(ProgramCommand, CtrlCInTheMiddleOfAWriteEndsWithStatus130AndAConsistentSt
     EXPECT_EQ(saved.size(), 6u); // the five words and the device ID
 }
 
+TEST_F(ProgramCommand, SigtermAndSighupEndARunAsCtrlCDoesAndSayTheChipIsPartlyWritten) {
+    std::vector<std::pair<int, int>> cases = {{SIGINT, 130}, {SIGTERM, 143}};
+#ifdef SIGHUP
+    cases.emplace_back(SIGHUP, 130);
+#endif
+    for (const auto& [signal, status] : cases) {
+        SCOPED_TRACE(signal);
+        int programmingWaits = 0;
+        clock.OnWaitMs = [&, signal = signal](std::int64_t ms) {
+            if (ms == 8 && ++programmingWaits == 3)
+                std::raise(signal);
+        };
+        const CliResult r = Sim("PIC16F628A", {"program", ExampleHex()});
+        EXPECT_EQ(r.status, status);
+        EXPECT_NE(r.err.find("Terminated by user.\nThe chip is now partly written: program it again before use."),
+                  std::string::npos)
+            << r.err;
+        EXPECT_FALSE(SimPort()->IsOpen()); // the closing steps ran
+        EXPECT_EQ(Chip()->ReadWord(0), 0x2805);
+    }
+    // A verify cut short writes nothing, and says nothing of the kind.
+    bool raised = false;
+    clock.OnWaitMs = [&](std::int64_t ms) {
+        if (ms == 100 && !std::exchange(raised, true))
+            std::raise(SIGTERM);
+    };
+    const CliResult verify = Sim("PIC16F628A", {"verify", ExampleHex()});
+    EXPECT_EQ(verify.status, 143);
+    EXPECT_EQ(verify.err.find("partly written"), std::string::npos) << verify.err;
+}
+
 TEST_F(ProgramCommand, AnImageWithNothingForTheChosenAreasIsRefusedBeforeThePortOpens) {
     const std::string hex = dir.Write("eeprom.hex", HexOf({{0x2100, 0x12}}));
     const CliResult r = Sim("PIC16F628A", {"program", "--area", "program,config", hex});
