@@ -32,8 +32,12 @@ std::string AtomicFile::Prepare() {
     namespace fs = std::filesystem;
     std::error_code ec;
     target_ = path_;
-    direct_ = false;
-    if (fs::is_symlink(fs::symlink_status(path_, ec))) {
+    // /dev/stdout, /dev/fd/1 or /proc/self/fd/1 stand for a file already open,
+    // perhaps one a shell appends to: added to, never replaced or cut short.
+    appends_ = path_ == "/dev/stdout" || path_ == "/dev/stderr" || path_.rfind("/dev/fd/", 0) == 0 ||
+               path_.rfind("/proc/", 0) == 0;
+    direct_ = appends_;
+    if (!direct_ && fs::is_symlink(fs::symlink_status(path_, ec))) {
         // A link that leads nowhere yet is written through: the file it names appears.
         const fs::path real = fs::canonical(path_, ec);
         if (ec)
@@ -65,7 +69,7 @@ std::string AtomicFile::Prepare() {
 
 std::string AtomicFile::WriteInPlace(std::string_view text) {
     errno = 0;
-    std::FILE* file = std::fopen(target_.c_str(), "wb");
+    std::FILE* file = std::fopen(target_.c_str(), appends_ ? "ab" : "wb");
     if (file == nullptr)
         return ErrnoText(EIO);
     errno = 0;

@@ -8,7 +8,9 @@
 // that way. A symbolic link is followed: the file it leads to is replaced,
 // the link stays a link. Anything else (a FIFO, a terminal, a device such as
 // /dev/stdout) is opened and written straight, as a shell's redirection
-// writes it.
+// writes it. A name of a file already open (/dev/stdout, /dev/fd/N,
+// /proc/...) is added to, never replaced or cut short: it may lead to a
+// regular file that a shell has open for appending.
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -42,6 +44,7 @@ private:
     std::string target_; // path_, or where its symbolic links lead
     bool prepared_ = false;
     bool direct_ = false;
+    bool appends_ = false;
     std::string temp_;
     std::FILE* file_ = nullptr;
 };

@@ -61,5 +61,19 @@ TEST_F(ReadTarget, AFifoIsWrittenToItsReaderNotReplaced) {
     EXPECT_EQ(Lines(text).back(), ":00000001FF");
 }
 
+TEST_F(ReadTarget, TheNameOfAnOpenFileIsAddedToNotReplaced) {
+    // As "read /dev/stdout >> log" does: the log keeps what it had.
+    const std::string log = dir.Write("log", "first\n");
+    const int fd = ::open(log.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    const CliResult r = Read("/dev/fd/" + std::to_string(fd));
+    ::close(fd);
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::vector<std::string> lines = Lines(ReadWholeFile(log));
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "first");
+    EXPECT_EQ(lines[1], ":020000040000FA");
+}
+
 } // namespace
 } // namespace vandrel::test
