@@ -22,6 +22,7 @@ int main(int argc, char** argv) {
         .defaultSpecPath = device::DeviceSpecPath(),
         .catchInterrupt = true,
         .onSimulator = {},
+        .in = &std::cin,
     };
     return cli::RunCli(std::vector<std::string>(argv, argv + argc), ctx);
 }

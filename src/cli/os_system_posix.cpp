@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include "serial/posix_port_driver.h"
+
 #include <cerrno>
 #include <cstring>
 
@@ -33,6 +35,9 @@ public:
     }
     std::unique_ptr<serial::PortDriver> MakePortDriver(const std::string&) override {
         return serial::MakePlatformPortDriver();
+    }
+    std::unique_ptr<serial::PortDriver> MakePathPortDriver(const std::string& devicePath) override {
+        return std::make_unique<serial::PosixPortDriver>([devicePath](const std::string&) { return devicePath; });
     }
     std::shared_ptr<serial::FtdiBus> Ft232rBus() override { return serial::MakeSystemFtdiBus(); }
 };

@@ -25,6 +25,11 @@ public:
     std::unique_ptr<serial::PortDriver> MakePortDriver(const std::string&) override {
         return serial::MakePlatformPortDriver();
     }
+    // Windows names its ports COMn: a path reaches here only when it exists,
+    // and the driver then opens it under its COM name.
+    std::unique_ptr<serial::PortDriver> MakePathPortDriver(const std::string&) override {
+        return serial::MakePlatformPortDriver();
+    }
     std::shared_ptr<serial::FtdiBus> Ft232rBus() override { return serial::MakeUnavailableFtdiBus(kNoFt232rLink); }
 };
 
