@@ -5,6 +5,7 @@
 #include "cli/chip_run.h"
 #include "cli/commands.h"
 #include "common/atomic_file.h"
+#include "common/convert.h"
 #include "image/hex_writer.h"
 
 namespace vandrel::cli {
@@ -22,6 +23,28 @@ std::array<device::TMemoryRange, 5> ReadRanges(const device::TPicDevice& d) {
 bool Kept(std::int32_t address, const device::TPicDevice& device) {
     const auto ranges = ReadRanges(device);
     return std::any_of(ranges.begin(), ranges.end(), [&](device::TMemoryRange r) { return device::InRange(address, r); });
+}
+
+// What the configuration word the dump read keeps from being read: "" when
+// nothing, else "the chip is code-protected (configuration word 1FFF): its
+// program memory reads as 0000".
+std::string ProtectionOf(const std::vector<std::string>& log, const device::TPicDevice& device) {
+    const device::TProtection& protection = device.Algorithm.Protection;
+    for (const std::string& line : log) {
+        std::int32_t address = 0, value = 0;
+        if (!ParseWordLine(line, address, value) || address != device.ConfigurationWord.Address)
+            continue;
+        const auto word = static_cast<std::uint16_t>(value);
+        const bool code = protection.ProtectsCode(word), data = protection.ProtectsData(word);
+        if (!code && !data)
+            return "";
+        const std::string what = code && data ? "its program memory and EEPROM read"
+                                 : code       ? "its program memory reads"
+                                              : "its EEPROM reads";
+        return std::string("the chip is ") + (code ? "code" : "data") + "-protected (configuration word " +
+               Hex4(value) + "): " + what + " as 0000";
+    }
+    return "";
 }
 
 } // namespace
@@ -63,6 +86,13 @@ ExitStatus RunReadCommand(const Invocation& inv, CliContext& ctx) {
     const RunReport report = RunOnConsole(session, ctx, console, unused, device, request, plan, check.pace, display);
     if (const ExitStatus status = ExitStatusOf(report.outcome); status != ExitStatus::Success)
         return status; // nothing is written
+
+    if (const std::string locked = ProtectionOf(report.log, device); !locked.empty()) {
+        const std::string message = session.Describe() + ": " + locked;
+        if (!inv.force)
+            throw CliFailure(ExitStatus::Trouble, message + " (--force to write the file anyway)");
+        console.Error(message + " (going on: --force)");
+    }
 
     image::THexFile chip;
     std::int32_t read = 0, kept = 0;

@@ -33,7 +33,7 @@ TEST(AlgorithmKeys, EveryKeyLandsInItsOwnField) {
                              "Calibration.OSCCAL=0x3FF\nCalibration.BG=0x3000\nConfigurationWord.Mask=0x01FF\n");
     EXPECT_EQ(a.Erase.ProgramCommand, 0x1F);
     EXPECT_TRUE(a.Erase.LoadConfiguration);
-    EXPECT_TRUE(a.Erase.Preload);
+    EXPECT_TRUE(a.Erase.PreloadProgram && a.Erase.PreloadData);
     EXPECT_EQ(a.Erase.Trigger, 0x18);
     EXPECT_EQ(a.Erase.End, 0x17);
     EXPECT_EQ(a.Program, (TWriteCycle{0x18, 0x17, 2}));

@@ -239,7 +239,7 @@ TEST(ShippedSpecFileTest, ParsesIntoTheExpectedRecords)
 
     // One record per way of writing.
     const TAlgorithm f84 = GetDeviceSpec("PIC16F84A").Algorithm;
-    EXPECT_TRUE(f84.Erase.Preload);
+    EXPECT_TRUE(f84.Erase.PreloadProgram && f84.Erase.PreloadData);
     EXPECT_EQ(f84.Erase.Trigger, 0x08);
     EXPECT_EQ(f84.Program, TWriteCycle{});
     EXPECT_FALSE(f84.Calibration.Any());

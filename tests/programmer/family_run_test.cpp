@@ -293,7 +293,7 @@ TEST(FamilyRun, SixteenF84AEraseClearsWhatTheImageDoesNotWrite) {
             d.Algorithm = {};
         SimRig rig(d);
         SeedOldProgram(*rig.chip, rig.device);
-        rig.chip->WriteWord(0x2007, 0x0001);
+        rig.chip->WriteWord(0x2007, 0x3FF1); // CP off
         rig.image.SetWord(0x0000, 0x2805);
         rig.image.SetWord(0x2100, 0x42);
         rig.host.TickOnly({StepBox::EraseProgram, StepBox::EraseDataMemory, StepBox::WriteProgram,
@@ -306,7 +306,8 @@ TEST(FamilyRun, SixteenF84AEraseClearsWhatTheImageDoesNotWrite) {
         EXPECT_EQ(rig.chip->ReadWord(0x0001), old);
         EXPECT_EQ(rig.chip->ReadWord(0x03FF), old);
         EXPECT_EQ(rig.chip->ReadWord(0x2101), withKeys ? 0xFF : 0x00);
-        EXPECT_EQ(rig.chip->ReadWord(0x2007), 0x0001) << "an erase from program space keeps the configuration";
+        EXPECT_EQ(rig.chip->ReadWord(0x2007), withKeys ? 0x3FFF : 0x3FF1)
+            << "the code-protect disable clears the configuration word; a bulk erase from program space keeps it";
         EXPECT_TRUE(rig.chip->Violations().empty());
     }
 }

@@ -33,7 +33,12 @@ public:
     explicit Chip(const device::TPicDevice& d) : chip(std::make_shared<SimChip>(d, clock)), lines(chip), link(lines, clock) {
         link.FarmReset();
     }
-    void Send(int command, std::int16_t data = -1) { link.FarmWrite(command, data); }
+    // An End Programming is followed by TDIS, as the run does (100 us).
+    void Send(int command, std::int16_t data = -1) {
+        link.FarmWrite(command, data);
+        if (command == kEndProgramming || command == kEndProgrammingShort)
+            link.WaitUs(device::kTdisUs);
+    }
     std::uint16_t Read(int command = kReadDataFromProgramMemory) { return link.FarmRead(command); }
     void Increment(int times) {
         for (int i = 0; i < times; ++i)
@@ -54,8 +59,8 @@ TEST(SimFamilies, EveryShippedDeviceAnswersItsIdAsItsSilicon) {
     std::vector<std::string> names;
     device::GetDeviceList(names);
     const std::map<std::string, std::string> family = {
-        {"PIC16F84A", "16F84A"},       {"PIC16F627A", "one-word"},    {"PIC16F628A", "one-word"},
-        {"PIC16F648A", "one-word"},    {"PIC12F629", "12F629"},       {"PIC12F675", "12F629"},
+        {"PIC16F84A", "16F84A"},       {"PIC16F627A", "16F62xA"},     {"PIC16F628A", "16F62xA"},
+        {"PIC16F648A", "16F62xA"},    {"PIC12F629", "12F629"},       {"PIC12F675", "12F629"},
         {"PIC16F630", "12F629"},       {"PIC16F676", "12F629"},       {"PIC16F873A", "16F87xA"},
         {"PIC16F874A", "16F87xA"},     {"PIC16F876A", "16F87xA"},     {"PIC16F877A", "16F87xA"},
         {"PIC16F87", "16F87/88"},      {"PIC16F88", "16F87/88"},      {"PIC16F818", "16F818/819"},
@@ -263,14 +268,14 @@ TEST(SimFamilies, ChipEraseAndTriggeredBulkErases) {
         Chip c(d);
         const bool endsWith17 = d.Name != "F877A";
         const std::int64_t bulk = d.Name == "F819" ? 2 : 10;
-        auto fill = [&] {
+        auto fill = [&](std::uint16_t configuration) {
             c.chip->WriteWord(0x0003, 0x0000);
             c.chip->WriteWord(0x2001, 0x0000);
-            c.chip->WriteWord(0x2007, 0x0000);
+            c.chip->WriteWord(0x2007, configuration);
             c.chip->WriteWord(0x2105, 0x00);
         };
-        fill();
-        c.Send(kChipErase); // from program space: everything but the user IDs
+        fill(0x0000); // CP and CPD on
+        c.Send(kChipErase); // from program space: everything but the user IDs, protection too
         c.Wait(10);
         c.link.FarmReset();
         EXPECT_EQ(c.chip->ReadWord(0x0003), 0x3FFF);
@@ -284,7 +289,7 @@ TEST(SimFamilies, ChipEraseAndTriggeredBulkErases) {
         EXPECT_EQ(c.chip->ReadWord(0x2001), 0x3FFF);
         EXPECT_EQ(c.chip->ReadWord(0x2006), d.DeviceIDValue);
 
-        fill();
+        fill(0x2100); // CP and CPD off
         c.Send(kBulkEraseDataMemory); // alone: nothing
         c.Wait(20);
         c.Send(kIncrementAddress);
@@ -329,19 +334,19 @@ TEST(SimFamilies, ExternallyTimedCyclesNeedTheirEndAndTheirTime) {
         EXPECT_EQ(c.Read(), 0x1234);
         c.Send(kLoadConfiguration, 0);
         c.Increment(d.ConfigurationMemory.Size - 1); // the last configuration word
-        c.Send(kLoadDataForProgramMemory, 0x0003);
+        c.Send(kLoadDataForProgramMemory, 0x2103); // CP and CPD off
         c.Send(kBeginProgrammingOnly);
         c.Wait(1);
         c.Send(kEndProgramming);
-        EXPECT_EQ(c.Read(), 0x0003);
+        EXPECT_EQ(c.Read(), 0x2103);
         c.link.FarmReset();
         c.Send(kLoadDataForDataMemory, 0x5A);
         c.Send(kBeginProgrammingOnly);
-        c.Wait(1);
+        c.Wait(8); // the EEPROM's own time
         c.Send(kEndProgramming);
         EXPECT_EQ(c.Read(kReadDataFromDataMemory), 0x5A);
         EXPECT_EQ(c.Violations(), before + 1);
-        EXPECT_EQ(c.chip->ReadWord(0x2000 + d.ConfigurationMemory.Size - 1), 0x0003);
+        EXPECT_EQ(c.chip->ReadWord(0x2000 + d.ConfigurationMemory.Size - 1), 0x2103);
     }
 }
 
