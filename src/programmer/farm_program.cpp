@@ -155,7 +155,7 @@ void TFarmOperations::FarmProgram() {
     // A configuration word that protects the chip would lock the program
     // memory and the EEPROM as soon as it is written: it goes last, after
     // both are written and verified.
-    const bool configurationLast = anyWordStep && ImageProtects();
+    const bool configurationLast = host_.IsChecked(StepBox::WriteConfigurationMemory) && ImageProtects();
 
     if (host_.IsChecked(StepBox::WriteProgram) && !RunWordStep(link, kWriteProgram, errors))
         return;
@@ -179,15 +179,14 @@ void TFarmOperations::FarmProgram() {
     if (host_.IsChecked(StepBox::VerifyDataMemory) && !RunWordStep(link, kVerifyData, errors))
         return;
     if (configurationLast) {
-        const bool write = host_.IsChecked(StepBox::WriteConfigurationMemory);
-        const bool verify = host_.IsChecked(StepBox::VerifyConfigurationMemory);
-        if (write || verify)
-            host_.AppendLog("Configuration word protects the chip: written last, after the verify.");
         if (Stopped())
             return;
-        if (write && !RunWordStep(link, kWriteConfiguration, errors))
-            return;
-        if (verify && !RunWordStep(link, kVerifyConfiguration, errors))
+        if (host_.IsChecked(StepBox::WriteConfigurationMemory)) {
+            host_.AppendLog("Configuration word protects the chip: written last, after the verify.");
+            if (!RunWordStep(link, kWriteConfiguration, errors))
+                return;
+        }
+        if (host_.IsChecked(StepBox::VerifyConfigurationMemory) && !RunWordStep(link, kVerifyConfiguration, errors))
             return;
     }
 

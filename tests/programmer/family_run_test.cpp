@@ -158,6 +158,13 @@ TEST(FamilyRun, EachStepSendsItsFamilysCommands) {
                       {"RESET", "03:0000", "03:0011", "18", "17", "05"},
                       {"RESET", "04", "RESET", "00:0000"}, Times(7, "06"), {"04", "06", "04", "RESET", "05"}}));
     EXPECT_EQ(f88->host.Hooked.Waits, (Waits{100, 15, 100, 15, 100, 2, 100, 2, 2, 100, 8, 100, 100, 100}));
+
+    // TDIS after every End Programming, before the next command.
+    for (const SimRig* rig : {f877a.get(), f88.get()}) {
+        const Lines commands = rig->Commands();
+        const auto ends = std::count(commands.begin(), commands.end(), "17");
+        EXPECT_EQ(rig->host.Hooked.WaitsUs, Waits(static_cast<std::size_t>(ends), 100));
+    }
 }
 
 TEST(FamilyRun, CalibrationIsReadBeforeTheEraseAndWrittenBackAfterIt) {

@@ -2,6 +2,7 @@
 // virtual time, command by command.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 
 #include "programmer/farm_link.h"
@@ -347,6 +348,126 @@ TEST(SimFamilies, ExternallyTimedCyclesNeedTheirEndAndTheirTime) {
         EXPECT_EQ(c.Read(kReadDataFromDataMemory), 0x5A);
         EXPECT_EQ(c.Violations(), before + 1);
         EXPECT_EQ(c.chip->ReadWord(0x2000 + d.ConfigurationMemory.Size - 1), 0x2103);
+    }
+}
+
+// After End Programming the next command waits TDIS: 100 us where the
+// programming specification gives none, DS41191D's 0.5 us on the 12F675.
+TEST(SimFamilies, ACommandWithinTdisAfterEndProgrammingIsAViolation) {
+    struct Case {
+        device::TPicDevice device;
+        int begin, end;
+        std::int64_t tdisUs;
+    };
+    for (const Case& k : {Case{F877A(), kBeginProgrammingOnly, kEndProgramming, 100},
+                          Case{F88(), kBeginProgrammingOnly, kEndProgramming, 100},
+                          Case{F675(), kBeginProgrammingOnly, kEndProgrammingShort, 1}}) {
+        SCOPED_TRACE(k.device.Name);
+        for (const std::int64_t pauseUs : {std::int64_t{0}, k.tdisUs - 1, k.tdisUs}) {
+            SCOPED_TRACE(pauseUs);
+            Chip c(k.device);
+            c.Send(kLoadDataForProgramMemory, 0x1234);
+            c.Send(k.begin);
+            c.Wait(2);
+            c.link.FarmWrite(k.end, -1);
+            c.link.WaitUs(pauseUs);
+            EXPECT_EQ(c.Read(), 0x1234) << "the word is programmed either way";
+            if (pauseUs < k.tdisUs) {
+                ASSERT_EQ(c.Violations(), 1u);
+                EXPECT_NE(c.LastViolation().find("within TDIS"), std::string::npos) << c.LastViolation();
+            } else {
+                EXPECT_EQ(c.Violations(), 0u) << c.LastViolation();
+            }
+        }
+    }
+}
+
+// CP and CPD as each family's specification has them: reads of protected
+// memory give 0 (the 12F675's calibration word excepted), writes are lost,
+// a protection once on cannot be written off, and only the family's erase
+// clears it.
+TEST(SimFamilies, ProtectionLocksUntilTheFamilysEraseClearsIt) {
+    struct Case {
+        device::TPicDevice device;
+        std::uint16_t locked; // configuration word with CP and CPD on
+        std::uint16_t bits;   // CP and CPD
+        std::function<void(Chip&)> erase;
+        std::function<void(Chip&)> failingErase; // what does not clear it
+    };
+    const auto bulk = [](bool fromConfiguration, bool trigger) {
+        return [=](Chip& c) {
+            if (fromConfiguration)
+                c.Send(kLoadConfiguration, 0x3FFF);
+            c.Send(kLoadDataForProgramMemory, 0x3FFF);
+            c.Send(kBulkEraseProgramMemory);
+            if (trigger)
+                c.Send(kBeginEraseProgrammingCycle);
+            c.Wait(20);
+            if (trigger && c.chip->FamilyName() != "16F87xA")
+                c.Send(kEndProgramming);
+            c.link.FarmReset();
+        };
+    };
+    const auto chipErase = [](Chip& c) {
+        c.Send(kChipErase);
+        c.Wait(10);
+        c.link.FarmReset();
+    };
+    const auto unprotect = [](Chip& c) {
+        c.Send(kLoadConfiguration, 0x3FFF);
+        c.Increment(7);
+        for (int command : {kBulkEraseSetup1, kBulkEraseSetup2, kBeginEraseProgrammingCycle})
+            c.Send(command);
+        c.Wait(10);
+        c.Send(kBulkEraseSetup1);
+        c.Send(kBulkEraseSetup2);
+        c.link.FarmReset();
+    };
+    const device::TPicDevice f628a = test::MidrangeDevice({"F628A", 2048, 128, 0x1060, 8, 8, 10});
+    for (const Case& k : {Case{F84A(), 0x0001, 0x3FF0, unprotect, bulk(true, true)},
+                          Case{f628a, 0x1E30, 0x2100, bulk(false, false), [](Chip&) {}},
+                          Case{F675(), 0x3E74, 0x0180, bulk(true, false), [](Chip&) {}},
+                          Case{F877A(), 0x1E72, 0x2100, chipErase, bulk(true, true)},
+                          Case{F88(), 0x1E72, 0x2100, chipErase, bulk(true, true)}}) {
+        SCOPED_TRACE(k.device.Name);
+        Chip c(k.device);
+        const std::int32_t last = k.device.ProgramMemory.Size - 1;
+        c.chip->WriteWord(0x0000, 0x2805);
+        c.chip->WriteWord(0x2100, 0x42);
+        c.chip->WriteWord(0x2007, k.locked);
+        const auto calibration = static_cast<std::uint16_t>(c.chip->ReadWord(last));
+
+        EXPECT_EQ(c.Read(), 0x0000);
+        EXPECT_EQ(c.Read(kReadDataFromDataMemory), 0x0000);
+        c.Increment(last);
+        EXPECT_EQ(c.Read(), k.device.Name == "F675" ? calibration : 0x0000) << "the calibration word stays readable";
+        c.Send(kLoadConfiguration, 0x3FFF);
+        c.Increment(7);
+        EXPECT_EQ(c.Read() & k.bits, 0) << "the configuration word reads as it is";
+        c.Send(kLoadDataForProgramMemory, 0x3FFF); // writing the protection off does not take
+        c.Send(kBeginEraseProgrammingCycle);
+        c.Wait(10);
+        c.Send(kIncrementAddress); // any command completes the cycle
+        c.Send(kLoadConfiguration, 0x3FFF);
+        c.Increment(4);
+        c.Send(kLoadDataForProgramMemory, 0x0000);
+        c.Send(kBeginEraseProgrammingCycle);
+        c.Wait(10);
+        c.link.FarmReset();
+        EXPECT_EQ(c.chip->ReadWord(0x2004), 0x3FFF) << "0x2004 is reserved";
+        EXPECT_EQ(c.chip->ReadWord(0x2007) & k.bits, 0);
+        c.Send(kLoadDataForProgramMemory, 0x0000); // program memory takes no write
+        c.Send(kBeginEraseProgrammingCycle);
+        c.Wait(10);
+        c.link.FarmReset();
+        EXPECT_EQ(c.chip->ReadWord(0x0000), 0x2805);
+
+        k.failingErase(c);
+        EXPECT_EQ(c.chip->ReadWord(0x0000), 0x2805) << "a bulk erase does not clear a protected part";
+        k.erase(c);
+        EXPECT_EQ(c.chip->ReadWord(0x0000), 0x3FFF);
+        EXPECT_EQ(c.chip->ReadWord(0x2100), 0xFF) << "the EEPROM goes with the protection";
+        EXPECT_EQ(c.Read(), 0x3FFF) << "readable again";
     }
 }
 
