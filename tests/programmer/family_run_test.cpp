@@ -167,6 +167,20 @@ TEST(FamilyRun, EachStepSendsItsFamilysCommands) {
     }
 }
 
+// The Bulk Erase Setup shape (the 16F8x erase of DS30262E, for sections that
+// ask for it): the setup cycle in place of the bulk erase and its trigger.
+TEST(FamilyRun, TheSetupEraseTakesThePlaceOfTheBulkErase) {
+    device::TPicDevice d = ShippedDevice("PIC16F84A");
+    d.Algorithm.Erase.Setup = true;
+    d.Algorithm.Erase.Unprotect = false;
+    SimRig rig(d);
+    rig.host.TickOnly({StepBox::EraseProgram, StepBox::EraseDataMemory});
+    rig.ops.btnGoClick();
+    EXPECT_EQ(rig.Commands(), (Lines{"RESET", "02:3FFF", "01", "07", "08", "01", "07", "RESET", "03:3FFF", "01",
+                                     "07", "08", "01", "07"}));
+    EXPECT_EQ(rig.host.Hooked.Waits, (std::vector<std::int64_t>{100, 10, 100, 10}));
+}
+
 TEST(FamilyRun, CalibrationIsReadBeforeTheEraseAndWrittenBackAfterIt) {
     SimRig rig(ShippedDevice("PIC12F675"));
     rig.chip->SetFactoryCalibration(0x3420, 0x2000);
