@@ -155,7 +155,7 @@ void TFarmOperations::FarmProgram() {
     // A configuration word that protects the chip would lock the program
     // memory and the EEPROM as soon as it is written: it goes last, after
     // both are written and verified.
-    const bool configurationLast = host_.IsChecked(StepBox::WriteConfigurationMemory) && ImageProtects();
+    const bool configurationLast = ImageProtects();
 
     if (host_.IsChecked(StepBox::WriteProgram) && !RunWordStep(link, kWriteProgram, errors))
         return;

@@ -89,14 +89,13 @@ TEST(ProtectedRun, EachFamilyWritesTheProtectingWordLastAndItsEraseClearsIt) {
         rig.ops.btnDumpClick();
         EXPECT_EQ(rig.host.Log.back(), "0001 0000");
 
-        // A verify alone (in the usual order: nothing is written) says once
-        // per area what it cannot read.
+        // A verify alone says once per area what it cannot read (the
+        // configuration last, as in the run; nothing is written, nothing said).
         rig.host.Log.clear();
         rig.host.TickOnly({StepBox::VerifyProgram, StepBox::VerifyConfigurationMemory, StepBox::VerifyDataMemory});
         rig.ops.btnGoClick();
-        EXPECT_EQ(rig.host.Log, (Lines{"<RESET>", "<VERIFY PROGRAM MEMORY>", kCodeLine, "<RESET>",
-                                       "<VERIFY CONFIGURATION MEMORY>", "<RESET>", "<VERIFY EEPROM DATA>", kDataLine,
-                                       "2 errors."}));
+        EXPECT_EQ(rig.host.Log, (Lines{"<RESET>", "<VERIFY PROGRAM MEMORY>", kCodeLine, "<RESET>", "<VERIFY EEPROM DATA>",
+                                       kDataLine, "<RESET>", "<VERIFY CONFIGURATION MEMORY>", "2 errors."}));
 
         // Another image, erase included: the protection is gone.
         Program(rig, ProgramFor(name, false));
