@@ -82,10 +82,11 @@ TEST(ProtectedRun, EachFamilyWritesTheProtectingWordLastAndItsEraseClearsIt) {
                     rig.device.Algorithm.Protection.ProtectsData(held))
             << Hex4(held);
 
-        // What a user now sees: zeros, and the word with its protection on.
+        // What a user now sees: zeros. (Hex4, not a literal: GCC 12 at -O3
+        // warns falsely about a string assigned from a short literal here.)
         rig.host.Log.clear();
-        rig.host.DumpAddress = "1";
-        rig.host.DumpSize = "1";
+        rig.host.DumpAddress = Hex4(1);
+        rig.host.DumpSize = Hex4(1);
         rig.ops.btnDumpClick();
         EXPECT_EQ(rig.host.Log.back(), "0001 0000");
 
