@@ -37,6 +37,8 @@ struct CliContext {
     bool catchInterrupt = true;
     // Called once the simulated chip and what carries it exist (tests set faults here).
     std::function<void(const SimulatedParts&)> onSimulator;
+    // The log lines go to standard error: standard output carries data (--json).
+    bool logToStandardError = false;
 };
 
 } // namespace vandrel::cli

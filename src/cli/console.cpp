@@ -3,7 +3,11 @@
 namespace vandrel::cli {
 
 void Console::Log(const std::string& line) {
-    if (!quiet_)
+    if (quiet_)
+        return;
+    if (ctx_.logToStandardError)
+        Error(line);
+    else
         Result(line);
 }
 

@@ -18,7 +18,7 @@ public:
     bool Quiet() const { return quiet_; }
     ProgressLine& Progress() { return progress_; }
 
-    void Log(const std::string& line);    // stdout, unless quiet
+    void Log(const std::string& line);    // stdout (stderr when it carries data), unless quiet
     void Note(const std::string& text);   // stderr, unless quiet
     void Error(const std::string& text);  // stderr
     void Result(const std::string& text); // stdout

@@ -6,7 +6,7 @@
 
 namespace vandrel::cli {
 
-enum class Command { Devices, Ports, Program, Verify, Erase, Read, Dump, Detect };
+enum class Command { Devices, Ports, Program, Verify, Erase, Read, Dump, Detect, BlankCheck, Config };
 
 // The memory areas a program, verify or erase works on.
 struct Areas {
@@ -29,6 +29,7 @@ struct Invocation {
     std::string specPath;          // the device file ("": the default picspecs.ini)
     bool quiet = false;
     bool force = false;            // go on with a chip that is not the device given
+    bool json = false;             // results as JSON on standard output, the log on standard error
 
     // program, verify (input) and read (output)
     std::string file;
@@ -36,6 +37,7 @@ struct Invocation {
     bool erase = true;  // program: bulk erase first
     bool verify = true; // program: verify after writing
     bool all = false;   // read: keep erased program words too
+    bool skipSame = false; // program: read the chip first, write only when it differs
 
     // dump: both hexadecimal, as the window reads them
     std::int32_t address = 0;

@@ -1,6 +1,8 @@
 // program, verify and erase: the window's programming run.
 #include "cli/chip_run.h"
 #include "cli/commands.h"
+#include "cli/json_results.h"
+#include "cli/skip_same.h"
 #include "common/convert.h"
 
 namespace vandrel::cli {
@@ -56,12 +58,17 @@ ExitStatus RunProgramCommand(const Invocation& inv, CliContext& ctx) {
     const ChipCheck check = ReadDeviceId(session, ctx, ProbeDevice(&device), file);
     AcceptChip(check, device, file, inv.force, session, console);
     WarnOfAnotherId(image, device, inv, check, console);
+    if (inv.skipSame && inv.command == Command::Program)
+        if (const std::optional<ExitStatus> done = SkipIfSame(session, ctx, console, image, device, inv, check))
+            return *done;
     const RunReport report =
         RunOnConsole(session, ctx, console, image, device, request, plan, check.pace, RunDisplay{});
     if (session.KeptCalibration())
         console.Note(DescribeKept(*session.KeptCalibration()));
     if (inv.command != Command::Verify)
         session.SaveState();
+    if (inv.json)
+        console.Result(RunJson(inv, device.Name, &report));
     return ExitStatusOf(report.outcome);
 }
 
