@@ -24,15 +24,27 @@ ChipWords ReadChipWords(ChipSession& session, CliContext& ctx, Console& console,
     if (count == 0)
         return result;
 
+    // The dump reads every address of the device's areas on its way: each
+    // area ends here at the last address wanted of it, so that the rest is
+    // passed without a command.
+    device::TPicDevice reading = device;
+    for (device::TMemoryRange* area : {&reading.ProgramMemory, &reading.ConfigurationMemory, &reading.DataMemory}) {
+        const std::int32_t areaLast = area->Address + area->Size - 1;
+        std::int32_t last = area->Address - 1;
+        for (device::TMemoryRange r : ranges)
+            if (r.Size > 0 && r.Address <= areaLast && r.Address + r.Size - 1 >= area->Address)
+                last = std::max<std::int32_t>(last, std::min<std::int32_t>(r.Address + r.Size - 1, areaLast));
+        area->Size = static_cast<std::int16_t>(std::max<std::int32_t>(last - area->Address + 1, 0));
+    }
     const OperationRequest request = DumpRequest(first, end - first);
     const image::THexFile noImage;
-    const OperationPlan plan = PlanOperation(device, noImage, request, session.Link());
+    const OperationPlan plan = PlanOperation(reading, noImage, request, session.Link());
     RunDisplay display;
     display.wordLines = false;
     display.countLabel = label;
     display.countTotal = count;
     image::THexFile unused;
-    const RunReport report = RunOnConsole(session, ctx, console, unused, device, request, plan, check.pace, display);
+    const RunReport report = RunOnConsole(session, ctx, console, unused, reading, request, plan, check.pace, display);
     result.status = ExitStatusOf(report.outcome);
     for (const std::string& line : report.log) {
         std::int32_t address = 0, value = 0;

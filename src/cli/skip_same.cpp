@@ -10,6 +10,20 @@ namespace {
 constexpr std::uint16_t kErasedWord = 0x3FFF;
 constexpr std::uint16_t kErasedCell = 0xFF;
 
+// From the first word of the image in `area` to its last: what --skip-same
+// reads (a whole area is a long read for a short program).
+device::TMemoryRange ImageExtent(const image::THexFile& image, device::TMemoryRange area) {
+    std::int32_t first = -1, last = -1;
+    for (std::int32_t a = area.Address; a < area.Address + area.Size; ++a)
+        if (image.GetWord(a) >= 0) {
+            first = first < 0 ? a : first;
+            last = a;
+        }
+    if (first < 0)
+        return {};
+    return {static_cast<std::int16_t>(first), static_cast<std::int16_t>(last - first + 1)};
+}
+
 } // namespace
 
 std::optional<std::int32_t> FirstDifference(const image::THexFile& image, const device::TPicDevice& device,
@@ -22,22 +36,20 @@ std::optional<std::int32_t> FirstDifference(const image::THexFile& image, const 
         std::uint16_t erasedValue;
     };
     const Area areas[] = {
-        {inv.areas.program, device.ProgramMemory, inv.erase, kErasedWord},
-        {inv.areas.config, device.ConfigurationMemory, false, kErasedWord},
-        {inv.areas.data, device.DataMemory, inv.erase, kErasedCell},
+        {inv.areas.program, ImageExtent(image, device.ProgramMemory), inv.erase, kErasedWord},
+        {inv.areas.config, ImageExtent(image, device.ConfigurationMemory), false, kErasedWord},
+        {inv.areas.data, ImageExtent(image, device.DataMemory), inv.erase, kErasedCell},
     };
     for (const Area& area : areas) {
         if (!area.chosen)
             continue;
         for (std::int32_t a = area.range.Address; a < area.range.Address + area.range.Size; ++a) {
-            if ((osccal && a == *osccal && area.range == device.ProgramMemory) ||
-                device::InRange(a, device.DeviceID))
+            if ((osccal && a == *osccal) || device::InRange(a, device.DeviceID))
                 continue;
             const auto read = words.find(a);
             const std::int16_t wanted = image.GetWord(a);
             if (wanted >= 0) {
-                const std::uint16_t bits =
-                    area.range == device.ConfigurationMemory ? device::ComparedBits(device, a) : 0xFFFF;
+                const std::uint16_t bits = device::ComparedBits(device, a); // 16 bits outside the configuration words
                 if (read == words.end() || (read->second & bits) != (static_cast<std::uint16_t>(wanted) & bits))
                     return a;
             } else if (area.erased) {
@@ -54,11 +66,11 @@ std::optional<ExitStatus> SkipIfSame(ChipSession& session, CliContext& ctx, Cons
                                      const Invocation& inv, const ChipCheck& check) {
     std::vector<device::TMemoryRange> ranges;
     if (inv.areas.program)
-        ranges.push_back(device.ProgramMemory);
+        ranges.push_back(ImageExtent(image, device.ProgramMemory));
     if (inv.areas.config)
-        ranges.push_back(device.ConfigurationMemory);
+        ranges.push_back(ImageExtent(image, device.ConfigurationMemory));
     if (inv.areas.data)
-        ranges.push_back(device.DataMemory);
+        ranges.push_back(ImageExtent(image, device.DataMemory));
     const ChipWords read = ReadChipWords(session, ctx, console, device, ranges, check, "COMPARE");
     if (read.status != ExitStatus::Success)
         return read.status;

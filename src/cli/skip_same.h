@@ -10,9 +10,12 @@
 namespace vandrel::cli {
 
 // The first address where `words` (read from the chip) differ from what a
-// program run of `inv` would leave: the image's words compared as its verify
-// compares them (the calibration and the device ID left out), and where the
-// run erases an area, the area's other words erased. None: no difference.
+// program run of `inv` would leave, from the first word of the image to its
+// last in each area chosen: the image's words compared as its verify compares
+// them (the calibration and the device ID left out), and where the run erases
+// the area, the words between them erased. Words past the image's ends are not
+// compared: reading a whole area would take longer than the run it spares.
+// None: no difference.
 std::optional<std::int32_t> FirstDifference(const image::THexFile& image, const device::TPicDevice& device,
                                             const Invocation& inv, const std::map<std::int32_t, std::uint16_t>& words);
 

@@ -91,23 +91,30 @@ TEST_F(InspectCommands, SkipSameWritesNothingWhenTheChipAlreadyHoldsTheFile) {
         std::function<void(simulator::SimChip&)> change; // to the chip before the run
         bool skips;
     };
+    // Gaps at 0001-000F and 2101-2102.
+    const std::string hex =
+        dir.Write("gaps.hex", HexOf({{0x0000, 0x2805}, {0x0010, 0x0008}, {0x2007, 0x3F70}, {0x2100, 0x12}, {0x2103, 0x34}}));
+    const auto set = [](std::int32_t address, std::uint16_t value) {
+        return [=](simulator::SimChip& chip) { chip.WriteWord(address, value); };
+    };
     const std::vector<Case> cases = {
         {"the same chip", {}, nullptr, true},
-        {"a program word changed", {}, [](simulator::SimChip& chip) { chip.WriteWord(0x0005, 0x0000); }, false},
-        {"an EEPROM byte changed", {}, [](simulator::SimChip& chip) { chip.WriteWord(0x2101, 0x00); }, false},
-        {"configuration bits changed", {}, [](simulator::SimChip& chip) { chip.WriteWord(0x2007, 0x3F74); }, false},
-        // The erase would clear a word the file does not have; without the erase it stays.
-        {"a word beyond the file", {}, [](simulator::SimChip& chip) { chip.WriteWord(0x0700, 0x1234); }, false},
-        {"a word beyond the file, no erase", {"--no-erase"},
-         [](simulator::SimChip& chip) { chip.WriteWord(0x0700, 0x1234); }, true},
-        {"only the data area", {"--area", "data"}, [](simulator::SimChip& chip) { chip.WriteWord(0x0005, 0); },
-         true},
+        {"a program word of the file changed", {}, set(0x0010, 0x0009), false},
+        {"an EEPROM byte changed", {}, set(0x2103, 0x00), false},
+        {"configuration bits changed", {}, set(0x2007, 0x3F74), false},
+        // The erase would clear a word the file leaves out; without the erase it stays.
+        {"a word in a gap of the file", {}, set(0x0005, 0x1234), false},
+        {"a byte in a gap of the file", {}, set(0x2101, 0x00), false},
+        {"a word in a gap, no erase", {"--no-erase"}, set(0x0005, 0x1234), true},
+        // Past the file's last word nothing is read.
+        {"a word past the file", {}, set(0x0700, 0x1234), true},
+        {"only the data area", {"--area", "data"}, set(0x0010, 0), true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         std::filesystem::remove(State("PIC16F628A"));
         onSimulator = nullptr;
-        ASSERT_EQ(Sim("PIC16F628A", {"program", ExampleHex()}).status, 0);
+        ASSERT_EQ(Sim("PIC16F628A", {"program", hex}).status, 0);
         EXPECT_GT(Chip()->CyclesBegun(), 0u);
         onSimulator = [&](simulator::SimChip& chip) {
             if (c.change)
@@ -115,15 +122,14 @@ TEST_F(InspectCommands, SkipSameWritesNothingWhenTheChipAlreadyHoldsTheFile) {
         };
         Strings args = {"program", "--skip-same"};
         args.insert(args.end(), c.args.begin(), c.args.end());
-        args.push_back(ExampleHex());
+        args.push_back(hex);
         const CliResult r = Sim("PIC16F628A", args);
         EXPECT_EQ(r.status, 0) << r.err;
-        EXPECT_EQ(Has(r.err, "The chip already holds " + ExampleHex() + ": nothing written (--skip-same)."),
-                  c.skips)
+        EXPECT_EQ(Has(r.err, "The chip already holds " + hex + ": nothing written (--skip-same)."), c.skips)
             << r.err;
         EXPECT_EQ(Chip()->CyclesBegun() == 0, c.skips) << Chip()->CyclesBegun();
         if (!c.skips) {
-            EXPECT_TRUE(Has(r.err, "The chip differs from " + ExampleHex() + " from ")) << r.err;
+            EXPECT_TRUE(Has(r.err, "The chip differs from " + hex + " from ")) << r.err;
             EXPECT_EQ(Lines(r.out).back(), "complete.");
         }
     }
