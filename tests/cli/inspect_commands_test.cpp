@@ -61,9 +61,20 @@ TEST_F(InspectCommands, BlankCheckFindsTheFirstWordLeftOfEachAreaAndIgnoresTheCh
 }
 
 TEST_F(InspectCommands, BlankCheckSaysWhatABulkEraseLeavesAndReadsOnlyTheAreasChosen) {
-    // The 16F628A's bulk erase from address 0 keeps the user IDs and the configuration word.
+    // The 16F628A's erase starts in the configuration area: it takes the user IDs and
+    // the configuration word along, and the chip is blank.
     ASSERT_EQ(Sim("PIC16F628A", {"program", ExampleHex()}).status, 0);
     ASSERT_EQ(Sim("PIC16F628A", {"erase"}).status, 0);
+    const CliResult erased = Sim("PIC16F628A", {"blank-check"});
+    EXPECT_EQ(erased.status, 0) << erased.err;
+    EXPECT_EQ(Lines(erased.out).back(), "The chip is blank.");
+
+    // Words left in the ID and configuration areas are named, the first of each.
+    onSimulator = [](simulator::SimChip& chip) {
+        for (std::int32_t a = 0x2000; a < 0x2004; ++a)
+            chip.WriteWord(a, static_cast<std::uint16_t>((a - 0x2000) * 3 + 1));
+        chip.WriteWord(0x2007, 0x3F70);
+    };
     const CliResult all = Sim("PIC16F628A", {"blank-check"});
     EXPECT_EQ(all.status, 1);
     EXPECT_EQ(Lines(all.out), (Strings{
