@@ -5,7 +5,9 @@
 #include <system_error>
 
 #include "common/convert.h"
+#include "common/scope_exit.h"
 #include "device/pic_device.h"
+#include "image/image_source.h"
 #include "serial/sim_port_driver.h"
 #include "simulator/sim_programmer.h"
 
@@ -135,7 +137,7 @@ void TFormCore::FormCreate() {
 
     // 2. The memory image, and the operations working on it.
     hexImage_ = std::make_unique<image::THexFile>();
-    hexImage_->SetProcessEventsHook([this] { view_.ProcessPendingMessages(); });
+    hexImage_->SetProcessEventsHook(PumpHook());
     hexImage_->SetChecksumErrorHook(
         [this](int line) { view_.ShowErrorBox(image::ChecksumErrorText(line)); });
     farm_ = std::make_unique<programmer::TFarmOperations>(*this, CommX1, *hexImage_,
@@ -195,12 +197,19 @@ void TFormCore::FormDestroy() {
 }
 
 bool TFormCore::FormCloseQuery() {
-    // An operation still running when the window closes stops at its next
-    // check instead of driving the port behind a closed window.
-    if (view_.Caption(Control::btnGo) == kStopCaption ||
-        view_.Caption(Control::btnDump) == kStopCaption)
+    // An operation under way is asked to stop and ends through its closing
+    // steps (the port closes); the window closes after that.
+    if (operationActive_) {
         stopRequested_ = true;
+        closePending_ = true;
+        return false;
+    }
     return true;
+}
+
+std::function<void()> TFormCore::PumpHook() {
+    // A load lets the window process its messages once per line.
+    return [this] { view_.ProcessPendingMessages(); };
 }
 
 void TFormCore::SelectEntry(Control list, const std::vector<std::string>& entries,
@@ -337,6 +346,8 @@ void TFormCore::edtHexFileKeyPress(char key) {
     ShowImageCounts();
     if (!loaded)
         view_.ShowErrorBox("Can't load file:" + path);
+    else
+        ReportNotHexFile(path);
 }
 
 void TFormCore::btnOpenHexFileClick() {
@@ -349,6 +360,30 @@ void TFormCore::btnOpenHexFileClick() {
     LoadHexFileQuietly(view_.Text(Control::edtHexFile));
     ListImage();
     ShowImageCounts();
+    ReportNotHexFile(view_.Text(Control::edtHexFile));
+}
+
+void TFormCore::ReportNotHexFile(const std::string& path) {
+    const auto& source = hexImage_->Source();
+    if (source && source->Path == path && hexImage_->RecordCount() == 0)
+        view_.ShowErrorBox(image::NotHexFileText(source->Path));
+}
+
+bool TFormCore::PrepareDownloadImage() {
+    // No messages while the file is read: a second press must not start a
+    // run inside this one.
+    hexImage_->SetProcessEventsHook(nullptr);
+    const ScopeExit pumpAgain([this] { hexImage_->SetProcessEventsHook(PumpHook()); });
+    const image::TRunImageCheck check = image::PrepareRunImage(*hexImage_, HexFilePath());
+    if (check.Reloaded)
+        ShowImageCounts();
+    if (!check.LogLine.empty())
+        AppendLog(check.LogLine);
+    if (!check.Refusal.empty()) {
+        ErrorBox(check.Refusal);
+        return false;
+    }
+    return true;
 }
 
 void TFormCore::btnClearBufferClick() {
@@ -475,12 +510,36 @@ void TFormCore::cbVerifyGrpClick(Control sender) {
 // ---------------------------------------------------------------------------
 // Operations
 
+void TFormCore::RunOperation(const std::function<void()>& start) {
+    operationActive_ = true;
+    const ScopeExit ended([this] {
+        operationActive_ = false;
+        if (closePending_) {
+            closePending_ = false;
+            view_.PostToWindow([this] { view_.CloseWindow(); });
+        }
+    });
+    start();
+}
+
 void TFormCore::btnGoClick() {
-    farm_->btnGoClick();
+    // A Stop press comes in from the running operation's message pump.
+    if (view_.Caption(Control::btnGo) == kStopCaption) {
+        farm_->btnGoClick();
+        return;
+    }
+    RunOperation([this] {
+        if (PrepareDownloadImage() && !closePending_)
+            farm_->btnGoClick();
+    });
 }
 
 void TFormCore::btnDumpClick() {
-    farm_->btnDumpClick();
+    if (view_.Caption(Control::btnDump) == kStopCaption) {
+        farm_->btnDumpClick();
+        return;
+    }
+    RunOperation([this] { farm_->btnDumpClick(); });
 }
 
 } // namespace vandrel::form

@@ -130,6 +130,15 @@ private:
     void SetUpComm();
     void FillPortList();
     bool LoadHexFileQuietly(const std::string& path);
+    // The image's hook for a load: the window's pending messages, once a line.
+    std::function<void()> PumpHook();
+    // After a load of `path`: a file read without a single HEX record is named in an error box.
+    void ReportNotHexFile(const std::string& path);
+    // Before a Download: the image brought up to the path field; false when
+    // the Download must not start (the box has been shown).
+    bool PrepareDownloadImage();
+    // Runs an operation's start; a close asked for meanwhile follows its end.
+    void RunOperation(const std::function<void()>& start);
     void SelectEntry(Control list, const std::vector<std::string>& entries,
                      const std::string& text);
     void ShowProgress();
@@ -146,6 +155,8 @@ private:
     std::vector<std::string> portNames_;   // the entries of cmbSerialPortList
     std::vector<std::string> deviceNames_; // the entries of cmbDeviceList
     bool stopRequested_ = false;
+    bool operationActive_ = false; // a Download or Dump is under way
+    bool closePending_ = false;    // the window closes when it ends
     std::int32_t progressMin_ = 0;
     std::int32_t progressMax_ = 100;
     std::int32_t progressPosition_ = 0;

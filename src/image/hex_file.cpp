@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <utility>
 
 #include "common/convert.h"
 
@@ -68,6 +70,7 @@ void THexFile::ClearRange(device::TMemoryRange range)
 void THexFile::Clear()
 {
     words_.fill(-1);
+    source_.reset();
 }
 
 std::int32_t THexFile::CountWords(device::TMemoryRange range) const
@@ -86,6 +89,9 @@ bool THexFile::LoadFromFile(const std::string& path)
     if (!std::filesystem::exists(path, ec)) return false;
     Clear();
     recordCount_ = 0;
+    // Taken before the read: a file rewritten meanwhile differs from it later.
+    // One that cannot be examined gets a size no file has, so it never matches.
+    TFileStamp stamp = StampOf(path).value_or(TFileStamp{path, UINTMAX_MAX, {}});
 
     errno = 0;
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
@@ -101,7 +107,9 @@ bool THexFile::LoadFromFile(const std::string& path)
     if (std::ferror(file.get())) throw EHexFileError(std::strerror(errno != 0 ? errno : EIO));
     file.reset();
 
-    return LoadFromText(text);
+    const bool loaded = LoadFromText(text);
+    source_ = std::move(stamp);
+    return loaded;
 }
 
 bool THexFile::LoadFromText(std::string_view text)

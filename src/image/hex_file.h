@@ -3,11 +3,13 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 
 #include "device/pic_device.h"
+#include "image/image_source.h"
 
 namespace vandrel::image {
 
@@ -36,6 +38,7 @@ public:
     // -2 outside 0..0x3FFF, else the stored word (-1 when empty).
     std::int16_t GetWord(std::int32_t address) const;
     void ClearRange(device::TMemoryRange range);
+    // Empties the image; it then comes from no file.
     void Clear();
     // Words of the range holding 0 or more; stops at 0x3FFF.
     std::int32_t CountWords(device::TMemoryRange range) const;
@@ -48,6 +51,9 @@ public:
     // Whole Intel HEX records the last load took, whatever their type or
     // checksum: 0 says the file held no HEX record at all.
     std::int32_t RecordCount() const { return recordCount_; }
+    // The file the image was last read from, as it was just before the read;
+    // none after Clear, LoadFromText, or a file that could not be read.
+    const std::optional<TFileStamp>& Source() const { return source_; }
 
     // Direct access for tests and the simulator's comparisons.
     void SetWord(std::int32_t address, std::int16_t value);
@@ -58,6 +64,7 @@ private:
 
     std::array<std::int16_t, kWords> words_;
     std::int32_t recordCount_ = 0;
+    std::optional<TFileStamp> source_;
     ProcessEventsHook processEvents_;
     ChecksumErrorHook checksumError_;
 };

@@ -1,6 +1,7 @@
 #pragma once
 // The Download and Dump operations and their run control.
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 #include "common/clock.h"
@@ -73,7 +74,10 @@ private:
 
     OperationHost& host_;
     serial::TCustomCommX& comm_;
-    image::THexFile& image_;
+    image::THexFile& image_; // the window's image: the image check reads the file into it
+    // What a run writes and verifies: image_ as it was when the run began (or
+    // as its image check read it), whatever the window does to image_ meanwhile.
+    std::unique_ptr<image::THexFile> runImage_;
     const device::TPicDevice& device_;
     std::optional<TKeptCalibration> kept_;
     // Where kept_ came from, as the device said when the read began: the

@@ -115,6 +115,9 @@ void TFarmOperations::FarmProgram() {
     TFarmLink link = MakeLink();
     std::int32_t errors = 0;
     kept_.reset();
+    // The run's own copy: Clear Buffer or a new file during the run change the
+    // window's image, not what this run writes and verifies.
+    runImage_ = std::make_unique<image::THexFile>(image_);
 
     host_.TickLvp();
     Pump();
@@ -196,9 +199,10 @@ void TFarmOperations::EraseStep(TFarmLink& link, bool program) {
 }
 
 bool TFarmOperations::ImageCheck() {
-    const std::int32_t words = image_.CountWords(device_.ProgramMemory) +
-                               image_.CountWords(device_.ConfigurationMemory) +
-                               image_.CountWords(device_.DataMemory);
+    const image::THexFile& image = *runImage_;
+    const std::int32_t words = image.CountWords(device_.ProgramMemory) +
+                               image.CountWords(device_.ConfigurationMemory) +
+                               image.CountWords(device_.DataMemory);
     if (words != 0)
         return true;
     if (!image_.LoadFromFile(host_.HexFilePath())) {
@@ -206,6 +210,7 @@ bool TFarmOperations::ImageCheck() {
         return false;
     }
     host_.ShowImageCounts();
+    *runImage_ = image_; // the run goes on with what was read
     return true;
 }
 
@@ -218,13 +223,14 @@ void TFarmOperations::ShowStepStatus(const char* prefix) {
 bool TFarmOperations::RunWordStep(TFarmLink& link, const WordStep& step, std::int32_t& errors) {
     // A running step keeps the range it began with.
     const device::TMemoryRange range = RangeOf(device_, step.Where);
+    const image::THexFile& image = *runImage_;
     // The calibration word is the chip's own: the image's word there is
     // neither written nor compared.
     const std::optional<std::int32_t> osccal =
         step.Where == Area::Program ? device_.Algorithm.Calibration.Osccal : std::nullopt;
-    const bool skipsOsccal = osccal && device::InRange(*osccal, range) && image_.GetWord(*osccal) >= 0;
+    const bool skipsOsccal = osccal && device::InRange(*osccal, range) && image.GetWord(*osccal) >= 0;
     const std::int32_t skipped = skipsOsccal ? *osccal : -1; // never an address with a word
-    const std::int32_t words = image_.CountWords(range) - (skipsOsccal ? 1 : 0);
+    const std::int32_t words = image.CountWords(range) - (skipsOsccal ? 1 : 0);
     if (step.Write && words == 0) {
         host_.AppendLog(step.EmptyLine);
         return true;
@@ -252,7 +258,7 @@ bool TFarmOperations::RunWordStep(TFarmLink& link, const WordStep& step, std::in
                 return false;
             Pump();
         }
-        const std::int16_t w = image_.GetWord(i);
+        const std::int16_t w = image.GetWord(i);
         if (w < 0 || i == skipped)
             continue;
         while (counter < i) {

@@ -258,7 +258,7 @@ TEST_F(FormCoreTest, ReferListsTheFileAndEnterReportsAFailedLoad) {
     EXPECT_EQ(view_.Errors, std::vector<std::string>{"Can't load file:" + (dir_ / "nothere.hex")});
 }
 
-TEST_F(FormCoreTest, StopDuringARunEndsItThroughThePendingMessages) {
+TEST_F(FormCoreTest, StopOrCloseDuringARunEndsItThroughThePendingMessages) {
     SetSimulator("PIC16F628A");
     ports_ = {{"COM0", "simulated"}};
     settings_.Values = {{kHexFilePath, kExample}, {kPicDevice, "PIC16F628A"}};
@@ -288,6 +288,25 @@ TEST_F(FormCoreTest, StopDuringARunEndsItThroughThePendingMessages) {
     view_.Press(C::btnGo);
     EXPECT_EQ(view_.Log.back(), "complete.");
     EXPECT_EQ(view_.Status, "Process finished.");
+
+    // Closing the window during a dump stops it; the window closes after
+    // the dump's closing steps.
+    view_.Type(C::edtDumpAddress, "0");
+    view_.Type(C::edtDumpSize, "400");
+    bool closeRefused = false;
+    view_.OnPump = [&] {
+        if (!closeRefused)
+            closeRefused = !core_->FormCloseQuery();
+    };
+    view_.Press(C::btnDump);
+    EXPECT_TRUE(closeRefused);
+    EXPECT_EQ(view_.Status, "Terminated by user.");
+    EXPECT_EQ(core_->CommX1.Handle(), serial::INVALID_HANDLE_VALUE);
+    EXPECT_NE(trace_.back(), "close");
+    view_.OnPump = nullptr;
+    view_.ProcessPendingMessages();
+    EXPECT_EQ(trace_.back(), "close");
+    EXPECT_TRUE(core_->FormCloseQuery());
 }
 
 } // namespace

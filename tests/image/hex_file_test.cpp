@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "image/hex_file.h"
+#include "image/image_source.h"
 
 namespace vandrel::image {
 namespace {
@@ -257,6 +258,29 @@ TEST_F(HexFileTest, UnreadableFileThrowsTheSystemMessageOnAnEmptyImage)
 #endif
     }
     EXPECT_EQ(image_.GetWord(5), -1);
+}
+
+TEST_F(HexFileTest, TheSourceTellsWhenAPathNeedsAReload)
+{
+    const std::string a = WriteFile(":020000000528D1\n", "a.hex");
+    const std::string b = WriteFile(":020000000628D0\n", "b.hex");
+    ASSERT_TRUE(image_.LoadFromFile(a));
+    const std::optional<TFileStamp> loaded = image_.Source();
+    for (const auto& [path, reason] : std::vector<std::pair<std::string, ReloadReason>>{
+             {a, ReloadReason::None},
+             {(dir_ / "." / "a.hex").string(), ReloadReason::None}, // another spelling of it
+             {"", ReloadReason::None},                              // nothing named
+             {b, ReloadReason::OtherFile}})
+        EXPECT_EQ(ReasonToReload(loaded, path), reason) << path;
+
+    fs::remove(a);
+    EXPECT_EQ(ReasonToReload(loaded, a), ReloadReason::Changed);
+    EXPECT_EQ(PrepareRunImage(image_, a).Refusal, "Cannot load hexfile.");
+    EXPECT_EQ(image_.GetWord(0), 0x2805); // a file that is gone leaves the image
+
+    image_.Clear();
+    EXPECT_FALSE(image_.Source());
+    EXPECT_EQ(ReasonToReload(image_.Source(), b), ReloadReason::None);
 }
 
 } // namespace
