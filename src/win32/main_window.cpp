@@ -213,6 +213,7 @@ void TMainWindow::CreateControls() {
     if (!status)
         throw std::runtime_error("Can't create the status bar");
     handles_[static_cast<std::size_t>(Control::StatusBar1)] = status;
+    SetStatusParts();
 
     for (HWND control : handles_)
         if (control)
@@ -234,6 +235,14 @@ void TMainWindow::CreateControls() {
     Layout();
 }
 
+void TMainWindow::SetStatusParts() {
+    HWND status = Handle(Control::StatusBar1);
+    const int parts[] = {Scale(form::kStatusPanel0Width),
+                         Scale(form::kStatusPanel0Width + form::kStatusPanel1Width)};
+    ::SendMessageW(status, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
+    ::SendMessageW(status, SB_SETTEXTW, 1 | SBT_OWNERDRAW, 0);
+}
+
 void TMainWindow::Layout() {
     RECT client = {};
     ::GetClientRect(hwnd_, &client);
@@ -244,10 +253,6 @@ void TMainWindow::Layout() {
     ::SendMessageW(status, SB_SETMINHEIGHT, static_cast<WPARAM>(Scale(form::kStatusBarHeight - 2)),
                    0);
     ::SendMessageW(status, WM_SIZE, 0, 0);
-    const int parts[] = {Scale(form::kStatusPanel0Width),
-                         Scale(form::kStatusPanel0Width + form::kStatusPanel1Width)};
-    ::SendMessageW(status, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
-    ::SendMessageW(status, SB_SETTEXTW, 1 | SBT_OWNERDRAW, 0);
     RECT statusRect = {};
     ::GetWindowRect(status, &statusRect);
     const int statusHeight = statusRect.bottom - statusRect.top;
@@ -297,6 +302,8 @@ void TMainWindow::Layout() {
     }
     if (moves)
         ::EndDeferWindowPos(moves);
+    // Group boxes draw no background: the window repaints behind them.
+    ::RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
     ::SelectObject(dc, oldFont);
     ::ReleaseDC(hwnd_, dc);
 
@@ -354,6 +361,15 @@ LRESULT TMainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         if (handles_[static_cast<std::size_t>(Control::StatusBar1)])
             Layout();
         return 0;
+    case WM_WINDOWPOSCHANGING: {
+        // Never below the minimum, however the size is asked for.
+        auto* place = reinterpret_cast<WINDOWPOS*>(lParam);
+        if (!(place->flags & SWP_NOSIZE) && !::IsIconic(hwnd_) && !::IsZoomed(hwnd_)) {
+            place->cx = std::max(place->cx, Scale(form::kMinWidth));
+            place->cy = std::max(place->cy, Scale(form::kMinHeight));
+        }
+        break;
+    }
     case WM_GETMINMAXINFO: {
         auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
         limits->ptMinTrackSize.x = Scale(form::kMinWidth);
@@ -368,6 +384,7 @@ LRESULT TMainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(windowFont_), TRUE);
         ::SendMessageW(Handle(Control::Memo1), WM_SETFONT, reinterpret_cast<WPARAM>(logFont_),
                        TRUE);
+        SetStatusParts();
         const auto* suggested = reinterpret_cast<const RECT*>(lParam);
         ::SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top,
                        suggested->right - suggested->left, suggested->bottom - suggested->top,
@@ -386,6 +403,18 @@ LRESULT TMainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SETFOCUS: {
         HWND focus = static_cast<HWND>(::GetPropW(hwnd_, L"Vandrel1.Focus"));
         ::SetFocus(focus && ::IsWindow(focus) ? focus : Handle(Control::Memo1));
+        return 0;
+    }
+    case WM_NEXTDLGCTL: {
+        // What the dialog keys ask for (Tab, Shift+Tab, a label's access key),
+        // done as a dialog box does it: a field reached so shows its text selected.
+        HWND next = LOWORD(lParam) ? reinterpret_cast<HWND>(wParam)
+                                   : ::GetNextDlgTabItem(hwnd_, ::GetFocus(), wParam != 0);
+        if (next) {
+            ::SetFocus(next);
+            if (::SendMessageW(next, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL)
+                ::SendMessageW(next, EM_SETSEL, 0, -1);
+        }
         return 0;
     }
     case kRunPosted:

@@ -35,6 +35,8 @@ private:
     void CreateControls();
     HWND CreateControl(const form::ControlSpec& spec);
     void CreateFonts();
+    // The status bar's two panels; panel 1 is drawn by nobody.
+    void SetStatusParts();
     // Places every control for the client area's size and the window's DPI.
     void Layout();
     form::Rect Scaled(const form::Rect& rect) const;
