@@ -1,5 +1,10 @@
 # Cross-build for 64-bit Windows with Debian's MinGW-w64 (posix threads variant)
-# and the test programs run under wine.
+# and the test programs run under wine. On its own it configures the whole
+# Windows build, a release build unless told otherwise: the programs, their
+# tests, and the targets installer and zip.
+#   cmake -S . -B build/win -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
+#   cmake --build build/win && cmake --build build/win --target installer
+# The mingw preset is the same as a debug build:
 #   cmake --preset mingw && cmake --build --preset mingw && ctest --preset mingw
 # The plain x86_64-w64-mingw32-g++ is the win32-threads variant without
 # std::mutex/std::thread, hence the -posix compilers.

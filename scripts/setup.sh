@@ -2,8 +2,10 @@
 # Installs every Debian package the build, the tests and the program need.
 # Idempotent; works as root or through sudo.
 #   scripts/setup.sh          build, tests and the window
-#   scripts/setup.sh --ci     also clang/libFuzzer, the Windows cross-build with wine and
-#                             the tools of the package check (lintian, man, desktop entry check)
+#   scripts/setup.sh --ci     also clang/libFuzzer, the Windows cross-build with wine, its
+#                             icon, installer and window run (icoutils, nsis, xdotool,
+#                             imagemagick), and the tools of the package check (lintian, man,
+#                             desktop entry check)
 set -euo pipefail
 
 packages=(
@@ -15,6 +17,7 @@ packages=(
 )
 if [[ "${1:-}" == "--ci" ]]; then
   packages+=(clang libclang-rt-dev g++-mingw-w64-x86-64-posix wine wine64 googletest
+    icoutils nsis xdotool imagemagick
     lintian desktop-file-utils man-db)
 fi
 

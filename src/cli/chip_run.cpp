@@ -5,6 +5,7 @@
 #include "cli/interrupt.h"
 #include "cli/progress_tracker.h"
 #include "common/convert.h"
+#include "common/scope_exit.h"
 #include "programmer/run_estimate.h"
 
 namespace vandrel::cli {
@@ -26,6 +27,24 @@ RunOutcome Outcome(const ConsoleHost& host, bool wantsSummary, const ChipSession
         if (std::optional<std::string> failure = session.LinkFailure())
             outcome.errorBoxes.push_back(std::move(*failure));
     return outcome;
+}
+
+std::string Micro(double us) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f us", us);
+    return text;
+}
+
+std::string Seconds(std::int64_t us);
+
+// -v: the adapter's latency as the device ID read measured it.
+void TracePace(ChipSession& session, const std::optional<programmer::Pace>& pace, const OperationSpan& span,
+               std::uint64_t calls) {
+    if (!pace)
+        return;
+    session.Trace("trace: adapter: " + Micro(pace->usPerCall) + " per line change, waits " +
+                  Micro(pace->usOverWait) + " longer than asked (" + programmer::GroupThousands(calls) + " line changes in " +
+                  Seconds(span.Times().elapsedUs) + ")");
 }
 
 std::string RefusalTail(bool force) { return force ? " (going on: --force)" : " (--force to go on)"; }
@@ -56,6 +75,25 @@ device::TPicDevice ProbeDevice(const device::TPicDevice* device) {
     return probe;
 }
 
+std::map<std::int32_t, std::int32_t> QuietDump(ChipSession& session, CliContext& ctx, const device::TPicDevice& device,
+                                               const OperationRequest& request, ConsoleHost& host) {
+    image::THexFile noImage;
+    host.Interrupt = InterruptSource(ctx);
+    session.Run(host, noImage, device, request);
+    const RunOutcome outcome = Outcome(host, false, session);
+    if (outcome.interrupted)
+        throw Interruption();
+    if (!outcome.errorBoxes.empty())
+        throw CliFailure(ExitStatus::Trouble, ErrorBoxText(outcome.errorBoxes.front(), session));
+    std::map<std::int32_t, std::int32_t> words;
+    for (const std::string& line : host.Log) {
+        std::int32_t at = 0, value = 0;
+        if (ParseWordLine(line, at, value))
+            words[at] = value;
+    }
+    return words;
+}
+
 ChipCheck ReadDeviceId(ChipSession& session, CliContext& ctx, const device::TPicDevice& probe,
                        const DeviceFile& file) {
     // The configuration area up to the ID: a few more frames to time than the ID alone.
@@ -66,31 +104,23 @@ ChipCheck ReadDeviceId(ChipSession& session, CliContext& ctx, const device::TPic
     const OperationPlan plan = PlanOperation(probe, noImage, request, session.Link());
 
     ConsoleHost host(ctx.clock);
-    host.Interrupt = InterruptSource(ctx);
     host.RecordPoints = true;
-    session.Run(host, noImage, probe, request);
-    const RunOutcome outcome = Outcome(host, false, session);
-    if (outcome.interrupted)
-        throw Interruption();
-    if (!outcome.errorBoxes.empty())
-        throw CliFailure(ExitStatus::Trouble, ErrorBoxText(outcome.errorBoxes.front(), session));
-
-    std::optional<std::int32_t> id;
-    for (const std::string& line : host.Log) {
-        std::int32_t at = 0, value = 0;
-        if (ParseWordLine(line, at, value) && at == address)
-            id = value;
-    }
-    if (!id)
+    const std::map<std::int32_t, std::int32_t> words = QuietDump(session, ctx, probe, request, host);
+    const auto id = words.find(address);
+    if (id == words.end())
         throw CliFailure(ExitStatus::Trouble, session.Describe() + ": the device ID at " + Hex4(address) +
                                                   " could not be read");
     ChipCheck check;
-    check.identity = programmer::IdentifyChip(static_cast<std::uint16_t>(*id), file.Devices());
+    check.identity = programmer::IdentifyChip(static_cast<std::uint16_t>(id->second), file.Devices());
     if (!host.Span.started || !host.Span.ended)
         return check;
     if (session.Link() == LinkKind::Ft232r) {
         check.pace = programmer::MeasureTransferPace(host.Span.Times(), plan.span.Transfers(), plan.span.Bytes(),
                                                      session.UsPerByte());
+        if (check.pace)
+            session.Trace("trace: adapter: " + Micro(check.pace->usPerTransfer) + " per USB transfer and " +
+                          Micro(check.pace->usPerByte) + " per byte (" + programmer::GroupThousands(plan.span.Transfers()) +
+                          " transfers in " + Seconds(host.Span.Times().elapsedUs) + ")");
         return check;
     }
     check.pace = programmer::MeasurePace(host.Span.Times(), plan.span.Calls());
@@ -106,6 +136,7 @@ ChipCheck ReadDeviceId(ChipSession& session, CliContext& ctx, const device::TPic
         if (const auto steady = programmer::SteadyUsPerCall(stretches))
             check.pace->usPerCall = *steady;
     }
+    TracePace(session, check.pace, host.Span, plan.span.Calls());
     return check;
 }
 
@@ -150,6 +181,40 @@ void AcceptChip(const ChipCheck& check, const device::TPicDevice& device, const 
     console.Error(message);
 }
 
+ChipChoice ChooseChip(ChipSession& session, CliContext& ctx, const std::optional<device::TPicDevice>& named,
+                      const DeviceFile& file, bool force, Console& console) {
+    using Kind = programmer::ChipIdentity::Kind;
+    ChipChoice choice;
+    choice.check = ReadDeviceId(session, ctx, ProbeDevice(named ? &*named : nullptr), file);
+    if (named) {
+        AcceptChip(choice.check, *named, file, force, session, console);
+        choice.device = *named;
+        return choice;
+    }
+    const programmer::ChipIdentity& chip = choice.check.identity;
+    const std::string where = session.Describe() + ": ";
+    const std::string ask = ": give --device NAME (vandrel1-cli devices lists them)";
+    if (chip.kind == Kind::NoChip)
+        throw CliFailure(ExitStatus::Trouble, where + DescribeChip(chip, file.label) +
+                                                  ": no chip, no power, a wrong adapter or port, or a chip "
+                                                  "without a device ID" + ask);
+    std::vector<device::TPicDevice> matches;
+    for (const device::TPicDevice& d : file.Devices())
+        if (programmer::IdMatches(chip.id, d))
+            matches.push_back(d);
+    if (matches.empty())
+        throw CliFailure(ExitStatus::Trouble, where + DescribeChip(chip, file.label) + ask);
+    if (matches.size() > 1) {
+        std::string names;
+        for (std::size_t i = 0; i < matches.size(); ++i)
+            names += (i == 0 ? "" : i + 1 == matches.size() ? " and " : ", ") + matches[i].Name;
+        throw CliFailure(ExitStatus::Trouble, where + "device ID " + Hex4(chip.id) + " is that of " + names + ask);
+    }
+    choice.device = matches.front();
+    console.Note(where + DescribeChip(chip, file.label) + ", taken for --device auto");
+    return choice;
+}
+
 RunReport RunOnConsole(ChipSession& session, CliContext& ctx, Console& console, image::THexFile& image,
                        const device::TPicDevice& device, const OperationRequest& request,
                        const OperationPlan& plan, std::optional<programmer::Pace> pace, const RunDisplay& display) {
@@ -170,11 +235,14 @@ RunReport RunOnConsole(ChipSession& session, CliContext& ctx, Console& console, 
     ConsoleHost host(ctx.clock);
     host.Interrupt = InterruptSource(ctx);
     host.Progress = &progress;
+    session.SetTraceSink([&console](const std::string& line) { console.Error(line); });
+    const ScopeExit untraced([&session] { session.SetTraceSink(nullptr); });
     host.OnLog = [&](const std::string& line) {
         std::int32_t address = 0, value = 0;
-        if (display.logIsResult)
+        const bool word = ParseWordLine(line, address, value);
+        if (word && display.wordsAreResult)
             console.Result(line);
-        else if (display.wordLines || !ParseWordLine(line, address, value))
+        else if (display.wordLines || !word)
             console.Log(line);
     };
     session.Run(host, image, device, request);
@@ -183,6 +251,7 @@ RunReport RunOnConsole(ChipSession& session, CliContext& ctx, Console& console, 
     RunReport report;
     report.outcome = Outcome(host, request.WantsSummary(), session);
     report.log = host.Log;
+    report.started = host.Span.started;
     for (const std::string& box : report.outcome.errorBoxes)
         console.Error(ErrorBoxText(box, session));
     if (report.outcome.interrupted) {

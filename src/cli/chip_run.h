@@ -4,6 +4,7 @@
 // calls), and a run on the console with its estimate, progress and log.
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -36,6 +37,24 @@ device::TPicDevice ProbeDevice(const device::TPicDevice* device);
 ChipCheck ReadDeviceId(ChipSession& session, CliContext& ctx, const device::TPicDevice& probe,
                        const DeviceFile& file);
 
+// A dump run that shows nothing: the words it read, by address. Throws
+// Interruption() on Ctrl-C, CliFailure when the port fails. `host` keeps the
+// run's statuses and times.
+std::map<std::int32_t, std::int32_t> QuietDump(ChipSession& session, CliContext& ctx, const device::TPicDevice& device,
+                                               const OperationRequest& request, ConsoleHost& host);
+
+// The device a chip command works on, and the ID check made on the way.
+struct ChipChoice {
+    device::TPicDevice device;
+    ChipCheck check;
+};
+
+// Reads the device ID. With a device named, goes on only with a chip that is
+// it (AcceptChip); with auto, takes the one device of the file whose ID the
+// chip answers, and asks for --device when none or several have it.
+ChipChoice ChooseChip(ChipSession& session, CliContext& ctx, const std::optional<device::TPicDevice>& named,
+                      const DeviceFile& file, bool force, Console& console);
+
 // "PIC16F628A revision 0 (device ID 1060)", "device ID 1234 (no device of
 // picspecs.ini)", "no chip answers (device ID 3FFF)".
 std::string DescribeChip(const programmer::ChipIdentity& identity, const std::string& fileLabel);
@@ -47,13 +66,14 @@ void AcceptChip(const ChipCheck& check, const device::TPicDevice& device, const 
 // How a run's output is shown.
 struct RunDisplay {
     bool wordLines = true;       // log the "AAAA VVVV" lines of a dump
-    bool logIsResult = false;    // the log is the command's result: shown even with --quiet
+    bool wordsAreResult = false; // the "AAAA VVVV" lines are the command's result: on stdout even with --quiet
     std::string countLabel;      // count dumped words under this step name ("" use the run's steps)
     std::int32_t countTotal = 0;
 };
 
 struct RunReport {
     RunOutcome outcome;
+    bool started = false; // the run reached its first step
     std::vector<std::string> log;
 };
 

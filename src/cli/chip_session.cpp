@@ -1,6 +1,7 @@
 #include "cli/chip_session.h"
 
 #include "cli/exit_status.h"
+#include "cli/link_trace.h"
 #include "serial/ftdi_port_driver.h"
 #include "simulator/sim_line_latency.h"
 #include "simulator/sim_state_file.h"
@@ -14,16 +15,19 @@ constexpr std::int64_t kShortestSleepUs = 250;
 } // namespace
 
 ChipSession::ChipSession(CliContext& ctx, const Invocation& inv, const DeviceFile& file, PortChoice port)
-    : ctx_(ctx), port_(std::move(port)) {
+    : ctx_(ctx), port_(std::move(port)), verbose_(inv.verbose) {
     comm_.SetFlowCtrl(serial::cfcNone);
     comm_.SetClock(ctx_.clock);
     OsSystem& system = ctx_.system;
     serial::PortDriverFactory platform = [&system](const std::string& deviceName) {
         return system.MakePortDriver(deviceName);
     };
+    if (port_.byPath)
+        platform = [&system, path = port_.devicePath](const std::string&) { return system.MakePathPortDriver(path); };
     if (port_.simulated)
         MakeSimulatedChip(inv, file);
 
+    serial::PortDriverFactory factory;
     if (port_.ftdi) {
         // A simulated chip sits behind the simulated cable; no USB is touched then.
         if (chip_) {
@@ -34,7 +38,7 @@ ChipSession::ChipSession(CliContext& ctx, const Invocation& inv, const DeviceFil
         // The check and the run open the port in turn; the cable stays
         // claimed between them and is given back once, when the session ends.
         heldCable_ = std::make_shared<serial::HeldFtdiBus>(cable_ ? cable_ : system.Ft232rBus());
-        comm_.SetDriverFactory(serial::MakeFtdiPortFactory(heldCable_, *port_.ftdi, timing_, cableProblem_));
+        factory = serial::MakeFtdiPortFactory(heldCable_, *port_.ftdi, timing_, cableProblem_);
     } else if (chip_) {
         simPort_ = std::make_shared<serial::SimPort>();
         // A programming run is hundreds of thousands of line calls; the user's
@@ -43,10 +47,17 @@ ChipSession::ChipSession(CliContext& ctx, const Invocation& inv, const DeviceFil
         simPort_->SetClock(ctx_.clock);
         simPort_->SetPeer(
             std::make_shared<simulator::LineLatency>(chip_, ctx_.clock, std::max<std::int64_t>(inv.simLatencyUs, 0)));
-        comm_.SetDriverFactory(simulator::MakeSimulatorFactory(simPort_, std::move(platform)));
+        factory = simulator::MakeSimulatorFactory(simPort_, std::move(platform));
     } else {
-        comm_.SetDriverFactory(std::move(platform));
+        factory = std::move(platform);
     }
+    if (inv.verbose) {
+        auto trace = std::make_shared<LinkTrace>(ctx_.clock, [this](const std::string& line) { Trace(line); });
+        factory = [inner = std::move(factory), trace](const std::string& deviceName) {
+            return TracedDriver(inner(deviceName), trace);
+        };
+    }
+    comm_.SetDriverFactory(std::move(factory));
     if (chip_ && ctx_.onSimulator)
         ctx_.onSimulator({chip_, simPort_, cable_});
 }
@@ -54,11 +65,11 @@ ChipSession::ChipSession(CliContext& ctx, const Invocation& inv, const DeviceFil
 void ChipSession::MakeSimulatedChip(const Invocation& inv, const DeviceFile& file) {
     const std::optional<device::TPicDevice> simulated = file.Find(inv.simulate);
     if (!simulated)
-        throw CliFailure(ExitStatus::Trouble, inv.simulate + ": no such device in " + file.label);
+        throw CliFailure(ExitStatus::Trouble, file.NoSuchDevice(inv.simulate));
     statePath_ = inv.simState.empty() ? simulator::DefaultSimStatePath(simulated->Name, ctx_.getEnv) : inv.simState;
     if (statePath_.empty())
-        throw CliFailure(ExitStatus::Trouble, "no place for the simulated chip's state file: set XDG_STATE_HOME "
-                                              "or HOME, or give --sim-state FILE");
+        throw CliFailure(ExitStatus::Trouble, std::string("no place for the simulated chip's state file: ") +
+                                                  ThisSystemWords().noStatePlace + ", or give --sim-state FILE");
     chip_ = std::make_shared<simulator::SimChip>(*simulated, ctx_.clock);
     if (const std::string error = simulator::LoadSimState(*chip_, statePath_); !error.empty())
         throw CliFailure(ExitStatus::Trouble, statePath_ + ": " + error);
@@ -79,6 +90,17 @@ void ChipSession::Run(ConsoleHost& host, image::THexFile& image, const device::T
     kept_ = operations.KeptCalibration();
 }
 
+void ChipSession::Trace(const std::string& line) {
+    if (!verbose_)
+        return;
+    if (traceSink_) {
+        traceSink_(line);
+        return;
+    }
+    ctx_.out.flush();
+    ctx_.err << line << '\n';
+}
+
 void ChipSession::SaveState() {
     if (!chip_)
         return;
@@ -92,7 +114,7 @@ std::string ChipSession::OpenFailure() const {
     PortProblem problem;
     problem.kind = OsErrorKind::Other;
     problem.reason = comm_.LastOsError();
-    return PortProblemMessage(port_.name, port_.devicePath, problem);
+    return PortProblemMessage(port_.name, Where() == port_.name ? "" : Where(), problem) + ExistingPorts(ctx_.system);
 }
 
 std::optional<std::string> ChipSession::LinkFailure() const {
@@ -109,6 +131,8 @@ std::string ChipSession::Where() const {
     return port_.devicePath;
 }
 
-std::string ChipSession::Describe() const { return port_.name + " (" + Where() + ")"; }
+std::string ChipSession::Describe() const {
+    return Where() == port_.name ? port_.name : port_.name + " (" + Where() + ")";
+}
 
 } // namespace vandrel::cli

@@ -4,6 +4,7 @@
 // the simulated adapter (COM0) or the simulated FT232R, with the state file
 // that keeps the chip's memories between runs and the latency of its line
 // calls or USB transfers.
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -37,6 +38,11 @@ public:
     // The calibration words the last run kept across its erase, if any.
     const std::optional<programmer::TKeptCalibration>& KeptCalibration() const { return kept_; }
 
+    // -v: a line of the link's trace on standard error (nothing without -v).
+    void Trace(const std::string& line);
+    // Where the trace goes while a run shows its progress (none: standard error).
+    void SetTraceSink(std::function<void(const std::string&)> sink) { traceSink_ = std::move(sink); }
+
     // Keeps the simulated chip's memories for the next run (nothing for a
     // real port); throws CliFailure when the file cannot be written.
     void SaveState();
@@ -62,6 +68,8 @@ private:
 
     CliContext& ctx_;
     PortChoice port_;
+    bool verbose_ = false;
+    std::function<void(const std::string&)> traceSink_;
     serial::Ft232rTiming timing_;
     std::string statePath_;
     std::optional<programmer::TKeptCalibration> kept_;

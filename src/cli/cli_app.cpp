@@ -50,6 +50,8 @@ int RunCli(const std::vector<std::string>& args, CliContext& ctx) {
         status = ExitStatus::Trouble;
     }
     ctx.out.flush();
+    if (status == ExitStatus::Interrupted && interrupt)
+        return InterruptedStatus();
     return static_cast<int>(status);
 }
 

@@ -3,6 +3,7 @@
 // environment, the clock, the machine. main() fills it with the real ones;
 // tests with captured streams, virtual time and made-up ports.
 #include <functional>
+#include <istream>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -37,6 +38,8 @@ struct CliContext {
     bool catchInterrupt = true;
     // Called once the simulated chip and what carries it exist (tests set faults here).
     std::function<void(const SimulatedParts&)> onSimulator;
+    // Standard input, for a HEX file given as "-" (none: "-" cannot be read).
+    std::istream* in = nullptr;
 };
 
 } // namespace vandrel::cli

@@ -4,6 +4,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include "cli/os_system.h"
+#include "cli/names.h"
 #include "common/convert.h"
 #include "serial/com_ports.h"
 
@@ -28,25 +30,27 @@ Examples:
   vandrel1-cli -d PIC16F628A -p COM100 read backup.hex
   vandrel1-cli -d PIC16F628A -p COM100 dump 2000 8
   vandrel1-cli -p COM100 detect
+  vandrel1-cli -p /dev/ttyUSB0 read - > backup.hex
   vandrel1-cli -d PIC16F628A -p ftdi program blink.hex
   vandrel1-cli --simulate PIC16F628A program examples/blink628a.hex
   vandrel1-cli --simulate PIC16F628A -p ftdi program examples/blink628a.hex
 
 Environment:
-  VANDREL1_DEVICE     default for --device
+  VANDREL1_DEVICE     default for --device (else auto: the chip's device ID tells)
   VANDREL1_PORT       default for --port
   VANDREL1_SIMULATOR  a device of the device file: COM0 is then that simulated
                       chip, as with --simulate
-  XDG_STATE_HOME      the simulated chips' state files go to
-                      $XDG_STATE_HOME/vandrel1/DEVICE.hex (else ~/.local/state)
-  VANDREL1_PORTS      the file of extra COM names (Linux, see the README)
+)";
 
+// After this system's own variables.
+const char* const kExitStatusHelp = R"(
 Exit status:
   0    success
   1    words that read back wrong, or verify errors
   2    usage: the command line is wrong
   3    a file, device or port problem
-  130  interrupted (Ctrl-C)
+  130  interrupted (Ctrl-C, or SIGHUP)
+  143  terminated (SIGTERM)
 )";
 
 std::string Example(const std::string& line) {
@@ -69,6 +73,12 @@ Areas AreasOf(const std::vector<std::string>& names) {
         areas.data = areas.data || name == "data";
     }
     return areas;
+}
+
+void AddPreserveOption(CLI::App& command, Invocation& inv) {
+    command.add_flag("--preserve-eeprom,!--no-preserve-eeprom", inv.preserveEeprom,
+                     "keep the data EEPROM when the chip's erase takes it and --area does not name\n"
+                     "data: read it first, write it back and verify it (the default)");
 }
 
 void AddAreaOption(CLI::App& command, std::vector<std::string>& names) {
@@ -95,6 +105,9 @@ void ApplyDefaults(Invocation& inv, bool simulateGiven, const GetEnv& getEnv) {
             inv.port = port;
     if (inv.device.empty())
         inv.device = inv.simulate;
+    // Nothing names the device: the chip's device ID will.
+    if (inv.device.empty())
+        inv.device = "auto";
     if (inv.port.empty() && !inv.simulate.empty())
         inv.port = serial::kSimulatorPortName;
 }
@@ -111,9 +124,12 @@ std::int32_t ParseHexArgument(const std::string& what, const std::string& text) 
         digits.erase(0, 1);
     const bool hex = !digits.empty() &&
                      std::all_of(digits.begin(), digits.end(), [](char c) { return HexDigitValue(c) >= 0; });
-    const auto significant = digits.find_first_not_of('0');
-    if (!hex || (significant != std::string::npos && digits.size() - significant > 8))
+    if (!hex)
         throw CliFailure(ExitStatus::Usage, what + " '" + text + "' is not a hexadecimal number");
+    const auto significant = digits.find_first_not_of('0');
+    const std::size_t length = significant == std::string::npos ? 0 : digits.size() - significant;
+    if (length > 8 || (length == 8 && HexDigitValue(digits[significant]) >= 8))
+        throw CliFailure(ExitStatus::Usage, what + " '" + text + "' is too large: the chip's addresses are 0000-3FFF");
     return StrToInt("$" + digits);
 }
 
@@ -128,26 +144,32 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const GetEnv
                  "modem-control lines, an FT232R USB serial cable's pins in bit-bang mode, or a simulated\n"
                  "chip on COM0.",
                  "vandrel1-cli");
+    // The same options on every system: on Windows too, "/path/blink.hex" is
+    // a file, not a "/option".
+    app.allow_windows_style_options(false);
     app.set_version_flag("--version", std::string("vandrel1-cli ") + ProgramVersion());
     app.require_subcommand(0, 1);
     app.fallthrough();
     // Words no command takes are kept, to be named in the error.
     app.allow_extras();
-    app.footer(kFooter);
-    app.add_option("-d,--device", inv.device, "the device, a section of the device file (default: $VANDREL1_DEVICE)")
+    app.footer(std::string(kFooter) + ThisSystemWords().environment + kExitStatusHelp);
+    app.add_option("-d,--device", inv.device,
+                   "the device, a section of the device file in any case, PIC optional (16f628a);\n"
+                   "auto: the device whose ID the chip answers (default: $VANDREL1_DEVICE, else auto)")
         ->type_name("NAME");
     app.add_option("-p,--port", inv.port,
-                   "the COM port, e.g. COM100, or an FT232R cable in bit-bang mode: ftdi (the first),\n"
-                   "ftdi:SERIAL or ftdi:BUS-ADDRESS (default: $VANDREL1_PORT)")
+                   "the COM port, e.g. COM100, a device path (/dev/ttyUSB0, /dev/serial/by-id/...),\n"
+                   "or an FT232R cable in bit-bang mode: ftdi (the first), ftdi:SERIAL or\n"
+                   "ftdi:BUS-ADDRESS (default: $VANDREL1_PORT)")
         ->type_name("PORT");
     app.add_option("--simulate", inv.simulate,
                    "offer COM0 with a simulated chip of this device (as $VANDREL1_SIMULATOR), and\n"
                    "the simulated FT232R cable ftdi with the same chip; --device and --port then\n"
-                   "default to it and to COM0")
+                   "default to it and to COM0 (--device auto reads its ID as on a real port)")
         ->type_name("DEVICE");
     app.add_option("--sim-state", inv.simState,
                    "the file where the simulated chip keeps its memories between runs\n"
-                   "(default: $XDG_STATE_HOME/vandrel1/DEVICE.hex)")
+                   "(default: " + std::string(ThisSystemWords().stateFile) + ")")
         ->type_name("FILE");
     app.add_option("--sim-latency", inv.simLatencyUs,
                    "microseconds each simulated line change takes on COM0, as over a USB serial\n"
@@ -156,8 +178,13 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const GetEnv
         ->type_name("MICROSECONDS");
     app.add_option("--spec", inv.specPath, "read the devices from this file instead of picspecs.ini")
         ->type_name("FILE");
-    app.add_flag("-q,--quiet", inv.quiet, "print errors only");
-    app.add_flag("-f,--force", inv.force, "go on with a chip whose device ID is not the device given");
+    app.add_flag("-q,--quiet", inv.quiet, "print errors only: no log lines, notes or progress");
+    app.add_flag("-v,--verbose", inv.verbose,
+                 "trace the link on standard error: each ICSP command with its line changes and\n"
+                 "their time, and the adapter's latency");
+    app.add_flag("-f,--force", inv.force,
+                 "go on with a chip whose device ID is not the device given, or with an image\n"
+                 "that has words outside the device (they are left out)");
 
     CLI::App* devices = app.add_subcommand("devices", "list the devices of the device file");
     devices->footer(Example("vandrel1-cli devices"));
@@ -166,27 +193,36 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const GetEnv
     ports->footer(Example("vandrel1-cli ports"));
 
     CLI::App* program = app.add_subcommand("program", "erase, write and verify the chip from an Intel HEX file");
-    program->add_option("FILE", inv.file, "the Intel HEX file")->required();
+    program->add_option("FILE", inv.file, "the Intel HEX file (-: standard input)")->required();
     AddAreaOption(*program, areaNames);
     program->add_flag("--no-erase", noErase, "do not bulk-erase first");
     program->add_flag("--no-verify", noVerify, "do not verify after writing");
+    AddPreserveOption(*program, inv);
     program->footer(Example("vandrel1-cli -d PIC16F628A -p COM100 program blink.hex") +
                     "Exits 0 only when the run ends with \"complete.\".\n");
 
     CLI::App* verify = app.add_subcommand("verify", "compare the chip with an Intel HEX file");
-    verify->add_option("FILE", inv.file, "the Intel HEX file")->required();
+    verify->add_option("FILE", inv.file, "the Intel HEX file (-: standard input)")->required();
     AddAreaOption(*verify, areaNames);
     verify->footer(Example("vandrel1-cli -d PIC16F628A -p COM100 verify blink.hex"));
 
     CLI::App* erase = app.add_subcommand("erase", "bulk-erase program/configuration memory and data EEPROM");
     AddAreaOption(*erase, areaNames);
+    AddPreserveOption(*erase, inv);
     erase->footer(Example("vandrel1-cli -d PIC16F628A -p COM100 erase"));
 
     CLI::App* read = app.add_subcommand(
         "read", "read program memory, user IDs, device ID, configuration word and EEPROM into an Intel HEX file");
-    read->add_option("OUT", inv.file, "the Intel HEX file to write (INHX32, EEPROM at byte address 0x4200)")
+    read->add_option("OUT", inv.file,
+                     "the file to write (-: standard output): Intel HEX (INHX32, EEPROM at byte address\n"
+                     "0x4200) for .hex, .ihx or no extension; raw binary for .bin; others are refused")
         ->required();
     read->add_flag("--all", inv.all, "keep erased program words (3FFF) in the file");
+    read->add_option("--format", inv.format,
+                     "hex, or bin: the program words from address 0, two bytes each, low byte\n"
+                     "first (no configuration word, no EEPROM)")
+        ->check(CLI::IsMember({"hex", "bin"}))
+        ->type_name("FORMAT");
     read->footer(Example("vandrel1-cli -d PIC16F628A -p COM100 read backup.hex"));
 
     CLI::App* dump = app.add_subcommand("dump", "list COUNT words from ADDRESS, one \"AAAA VVVV\" line each");
@@ -215,9 +251,14 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const GetEnv
     const std::vector<std::string> stray = app.remaining(true);
     if (!stray.empty() && stray.front().rfind('-', 0) == 0 && stray.front().size() > 1)
         return usage("'" + stray.front() + "' is not an option");
-    if (app.get_subcommands().empty())
-        return usage(stray.empty() ? std::string("A command is required")
-                                   : "'" + stray.front() + "' is not a command");
+    if (app.get_subcommands().empty()) {
+        if (stray.empty())
+            return usage("A command is required");
+        std::vector<std::string> names;
+        for (const CLI::App* sub : app.get_subcommands([](const CLI::App*) { return true; }))
+            names.push_back(sub->get_name());
+        return usage("'" + stray.front() + "' is not a command" + DidYouMean(ClosestNames(stray.front(), names)));
+    }
     if (!stray.empty())
         return usage("'" + stray.front() + "' is not expected here");
 

@@ -3,7 +3,11 @@
 namespace vandrel::cli {
 
 void Console::Log(const std::string& line) {
-    if (!quiet_)
+    if (quiet_)
+        return;
+    if (logToErr_)
+        Error(line);
+    else
         Result(line);
 }
 

@@ -1,8 +1,9 @@
 #pragma once
-// The command's output: log lines and results on standard output, notes,
-// progress and errors on standard error; --quiet keeps only errors (and the
-// results that are a command's whole point: lists, dumped words, the chip's
-// name).
+// The command's output: results on standard output; notes, progress and
+// errors on standard error; the run's log lines on standard output, or on
+// standard error when standard output carries data (dump, read -, --json).
+// --quiet keeps only errors (and the results that are a command's whole
+// point: lists, dumped words, the chip's name).
 #include <string>
 
 #include "cli/cli_context.h"
@@ -12,13 +13,16 @@ namespace vandrel::cli {
 
 class Console {
 public:
-    Console(CliContext& ctx, bool quiet)
-        : ctx_(ctx), quiet_(quiet), progress_(ctx.err, ctx.errIsTerminal && !quiet, ctx.clock) {}
+    Console(CliContext& ctx, bool quiet, bool dataOnStdout = false)
+        : ctx_(ctx), quiet_(quiet), logToErr_(dataOnStdout),
+          progress_(ctx.err, ctx.errIsTerminal && !quiet, ctx.clock) {}
 
     bool Quiet() const { return quiet_; }
+    // Standard output carries data from now on: log lines go to standard error.
+    void LogToStandardError() { logToErr_ = true; }
     ProgressLine& Progress() { return progress_; }
 
-    void Log(const std::string& line);    // stdout, unless quiet
+    void Log(const std::string& line);    // stdout (stderr when it carries data), unless quiet
     void Note(const std::string& text);   // stderr, unless quiet
     void Error(const std::string& text);  // stderr
     void Result(const std::string& text); // stdout
@@ -26,6 +30,7 @@ public:
 private:
     CliContext& ctx_;
     const bool quiet_;
+    bool logToErr_;
     ProgressLine progress_;
 };
 

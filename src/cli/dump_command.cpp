@@ -3,38 +3,66 @@
 
 #include "cli/chip_run.h"
 #include "cli/commands.h"
+#include "common/convert.h"
 
 namespace vandrel::cli {
 
+namespace {
+
+bool Implemented(std::int32_t address, const device::TPicDevice& device) {
+    return device::InRange(address, device.ProgramMemory) || device::InRange(address, device.ConfigurationMemory) ||
+           device::InRange(address, device.DataMemory);
+}
+
+// Where a dump that runs past the device's memory stops, said plainly; "" when it does not.
+std::string PastTheEnd(const Invocation& inv, const device::TPicDevice& device) {
+    const std::int32_t end = inv.address + inv.count;
+    std::int32_t last = -1;
+    for (std::int32_t a = inv.address; a < end; ++a)
+        if (Implemented(a, device))
+            last = a;
+    if (last == end - 1)
+        return {};
+    const std::string range = Hex4(last + 1 > inv.address ? last + 1 : inv.address) + "-" + Hex4(end - 1);
+    if (last < 0)
+        return "nothing dumped: the " + device.Name + " has no memory at " + range;
+    return "the dump stopped after " + Hex4(last) + ": the " + device.Name + " has no memory at " + range;
+}
+
+} // namespace
+
 ExitStatus RunDumpCommand(const Invocation& inv, CliContext& ctx) {
-    Console console(ctx, inv.quiet);
+    // The words are the command's output: the log goes to standard error.
+    Console console(ctx, inv.quiet, true);
     const DeviceFile file = LoadDeviceFile(inv, ctx);
-    const device::TPicDevice device = RequireDevice(file, inv.device);
+    const std::optional<device::TPicDevice> named = NamedDevice(file, inv.device);
     const PortChoice port = ChoosePort(inv, ctx.system);
     ChipSession session(ctx, inv, file, port);
+    // A named device is taken at its word, as the window's dump takes it.
+    const device::TPicDevice device =
+        named ? *named : ChooseChip(session, ctx, named, file, inv.force, console).device;
 
     std::int32_t words = 0;
     for (std::int32_t a = inv.address; a < inv.address + inv.count; ++a)
-        words += device::InRange(a, device.ProgramMemory) || device::InRange(a, device.ConfigurationMemory) ||
-                         device::InRange(a, device.DataMemory)
-                     ? 1
-                     : 0;
+        words += Implemented(a, device) ? 1 : 0;
     RunDisplay display;
-    display.logIsResult = true; // the dump's lines are what the command is for
+    display.wordsAreResult = true; // the dump's lines are what the command is for
     display.countLabel = "DUMP";
     display.countTotal = words;
     image::THexFile unused;
     const RunReport report = RunOnConsole(session, ctx, console, unused, device, DumpRequest(inv.address, inv.count),
                                           OperationPlan{}, std::nullopt, display);
-    return ExitStatusOf(report.outcome);
+    const ExitStatus status = ExitStatusOf(report.outcome);
+    if (status == ExitStatus::Success)
+        if (const std::string where = PastTheEnd(inv, device); !where.empty())
+            console.Note(where);
+    return status;
 }
 
 ExitStatus RunDetectCommand(const Invocation& inv, CliContext& ctx) {
     Console console(ctx, inv.quiet);
     const DeviceFile file = LoadDeviceFile(inv, ctx);
-    std::optional<device::TPicDevice> device;
-    if (!inv.device.empty())
-        device = RequireDevice(file, inv.device);
+    const std::optional<device::TPicDevice> device = NamedDevice(file, inv.device);
     const PortChoice port = ChoosePort(inv, ctx.system);
     ChipSession session(ctx, inv, file, port);
 

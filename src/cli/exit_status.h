@@ -13,7 +13,8 @@ enum class ExitStatus : int {
     WordErrors = 1,   // words that read back wrong, verify errors
     Usage = 2,        // the command line itself is wrong
     Trouble = 3,      // a file, device or port problem
-    Interrupted = 130 // Ctrl-C
+    Interrupted = 130, // Ctrl-C, SIGHUP
+    Terminated = 143   // SIGTERM
 };
 
 // Ends a command with a message for people (standard error) and its status.

@@ -44,7 +44,7 @@ ExitStatus RunPortsCommand(const Invocation& inv, CliContext& ctx) {
             rows.emplace_back(std::string("ftdi:") + simulator::kSimFt232rSerial,
                               "simulated FT232R with " + simulated->Name);
         } else {
-            console.Error(inv.simulate + ": no such device in " + file.label + ", so there is no COM0");
+            console.Error(file.NoSuchDevice(inv.simulate) + "; so there is no COM0");
         }
     }
     for (const serial::ComPortInfo& port : ctx.system.ListPorts())

@@ -6,8 +6,11 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <istream>
+#include <iterator>
 
 #include "cli/exit_status.h"
+#include "cli/names.h"
 #include "serial/com_name_map.h"
 #include "simulator/sim_ft232r.h"
 
@@ -63,6 +66,23 @@ PortChoice ChooseCable(const serial::FtdiTarget& target, const Invocation& inv, 
     return port;
 }
 
+// A port by its device path: where its links lead, looked at without opening it.
+PortChoice ChoosePath(const std::string& path, OsSystem& system) {
+    std::error_code ec;
+    const std::filesystem::path real = std::filesystem::canonical(path, ec);
+    if (ec)
+        throw CliFailure(ExitStatus::Trouble, path + ": no such port" + ExistingPorts(system));
+    PortChoice port;
+    port.name = path;
+    port.devicePath = real.string();
+    port.byPath = true;
+    const PortProblem problem = system.CheckPortAccess(port.devicePath);
+    if (problem.kind != OsErrorKind::None)
+        throw CliFailure(ExitStatus::Trouble, PortProblemMessage(path, port.devicePath == path ? "" : port.devicePath,
+                                                                 problem));
+    return port;
+}
+
 } // namespace
 
 std::string DescribeCable(const serial::FtdiDeviceInfo& cable) {
@@ -95,10 +115,18 @@ bool ReadTextFile(const std::string& path, std::string& text, std::string& error
 }
 
 std::optional<device::TPicDevice> DeviceFile::Find(const std::string& name) const {
-    const auto it = std::find_if(names.begin(), names.end(), [&](const std::string& n) { return SameName(n, name); });
+    auto it = std::find_if(names.begin(), names.end(), [&](const std::string& n) { return SameName(n, name); });
+    if (it == names.end())
+        it = std::find_if(names.begin(), names.end(),
+                          [&](const std::string& n) { return SameName(n, CanonicalDeviceName(name)); });
     if (it == names.end())
         return std::nullopt;
     return device::GetDeviceSpecFromText(text, *it);
+}
+
+std::string DeviceFile::NoSuchDevice(const std::string& name) const {
+    return name + ": no such device in " + label + DidYouMean(ClosestNames(CanonicalDeviceName(name), names)) +
+           " (vandrel1-cli devices lists them all)";
 }
 
 std::vector<device::TPicDevice> DeviceFile::Devices() const {
@@ -123,21 +151,40 @@ DeviceFile LoadDeviceFile(const Invocation& inv, const CliContext& ctx) {
     return file;
 }
 
+bool IsAutoDevice(const std::string& name) { return name.empty() || SameName(name, kAutoDevice); }
+
 device::TPicDevice RequireDevice(const DeviceFile& file, const std::string& name) {
     if (name.empty())
         throw CliFailure(ExitStatus::Usage, "no device: give --device NAME or set VANDREL1_DEVICE "
                                             "(vandrel1-cli devices lists them)");
     if (auto device = file.Find(name))
         return *device;
-    throw CliFailure(ExitStatus::Trouble, name + ": no such device in " + file.label);
+    throw CliFailure(ExitStatus::Trouble, file.NoSuchDevice(name));
 }
 
-void LoadHexFile(const std::string& path, image::THexFile& image) {
-    std::error_code ec;
-    if (!std::filesystem::exists(path, ec))
-        throw CliFailure(ExitStatus::Trouble, path + ": " + std::strerror(ENOENT));
-    if (std::filesystem::is_directory(path, ec))
-        throw CliFailure(ExitStatus::Trouble, path + ": " + std::strerror(EISDIR));
+std::optional<device::TPicDevice> NamedDevice(const DeviceFile& file, const std::string& name) {
+    if (IsAutoDevice(name))
+        return std::nullopt;
+    return RequireDevice(file, name);
+}
+
+void LoadHexFile(const std::string& path, image::THexFile& image, std::istream* standardInput) {
+    const bool piped = path == kStandardStream;
+    const std::string name = piped ? std::string("standard input") : path;
+    std::string text;
+    if (piped) {
+        if (standardInput == nullptr)
+            throw CliFailure(ExitStatus::Trouble, name + ": " + std::strerror(EBADF));
+        text.assign(std::istreambuf_iterator<char>(*standardInput), std::istreambuf_iterator<char>());
+        if (standardInput->bad())
+            throw CliFailure(ExitStatus::Trouble, name + ": " + std::strerror(EIO));
+    } else {
+        std::error_code ec;
+        if (!std::filesystem::exists(path, ec))
+            throw CliFailure(ExitStatus::Trouble, path + ": " + std::strerror(ENOENT));
+        if (std::filesystem::is_directory(path, ec))
+            throw CliFailure(ExitStatus::Trouble, path + ": " + std::strerror(EISDIR));
+    }
     std::optional<int> badLine;
     image.SetChecksumErrorHook([&](int line) {
         if (!badLine)
@@ -145,16 +192,18 @@ void LoadHexFile(const std::string& path, image::THexFile& image) {
     });
     bool loaded = false;
     try {
-        loaded = image.LoadFromFile(path);
+        loaded = piped ? image.LoadFromText(text) : image.LoadFromFile(path);
     } catch (const image::EHexFileError& error) {
         image.SetChecksumErrorHook(nullptr);
         throw CliFailure(ExitStatus::Trouble, path + ": " + error.what());
     }
     image.SetChecksumErrorHook(nullptr);
     if (badLine)
-        throw CliFailure(ExitStatus::Trouble, path + " line " + std::to_string(*badLine + 1) + ": checksum error");
+        throw CliFailure(ExitStatus::Trouble, name + " line " + std::to_string(*badLine + 1) + ": checksum error");
     if (!loaded)
-        throw CliFailure(ExitStatus::Trouble, path + ": empty file");
+        throw CliFailure(ExitStatus::Trouble, name + ": empty file");
+    if (image.RecordCount() == 0)
+        throw CliFailure(ExitStatus::Trouble, name + ": holds no Intel HEX records (lines \":LLAAAATT...\")");
 }
 
 ImageWords CountImageWords(const image::THexFile& image, const device::TPicDevice& device, const Areas& areas) {
@@ -166,8 +215,9 @@ ImageWords CountImageWords(const image::THexFile& image, const device::TPicDevic
             (areas.config && device::InRange(address, device.ConfigurationMemory)) ||
             (areas.data && device::InRange(address, device.DataMemory)))
             ++words.chosen;
-        if (!InAny(address, {device.ProgramMemory, device.ConfigurationMemory, device.DataMemory}))
-            ++words.outside;
+        if (!InAny(address, {device.ProgramMemory, device.ConfigurationMemory, device.DataMemory}) &&
+            words.outside++ == 0)
+            words.firstOutside = address;
     }
     return words;
 }
@@ -178,10 +228,13 @@ PortChoice ChoosePort(const Invocation& inv, OsSystem& system) {
                                             "(vandrel1-cli ports lists them)");
     if (const std::optional<serial::FtdiTarget> cable = serial::ParseFtdiPortName(inv.port))
         return ChooseCable(*cable, inv, system);
+    if (inv.port.find('/') != std::string::npos)
+        return ChoosePath(inv.port, system);
     const std::optional<int> number = serial::ParseComName(inv.port);
     if (!number || *number > kLastPortNumber)
-        throw CliFailure(ExitStatus::Usage, "'" + inv.port + "' is not a port name (COM0 to COM999); an FT232R "
-                                            "cable is ftdi, ftdi:SERIAL or ftdi:BUS-ADDRESS");
+        throw CliFailure(ExitStatus::Usage, "'" + inv.port + "' is not a port name (COM0 to COM999, or a device "
+                                            "path such as /dev/ttyUSB0); an FT232R cable is ftdi, ftdi:SERIAL or "
+                                            "ftdi:BUS-ADDRESS");
     PortChoice port;
     port.name = "COM" + std::to_string(*number);
     if (*number == 0) {
@@ -193,7 +246,7 @@ PortChoice ChoosePort(const Invocation& inv, OsSystem& system) {
     }
     port.devicePath = system.ResolvePort(port.name);
     if (port.devicePath.empty())
-        throw CliFailure(ExitStatus::Trouble, port.name + ": no such port (vandrel1-cli ports lists them)");
+        throw CliFailure(ExitStatus::Trouble, port.name + ": no such port" + ExistingPorts(system));
     const PortProblem problem = system.CheckPortAccess(port.devicePath);
     if (problem.kind != OsErrorKind::None)
         throw CliFailure(ExitStatus::Trouble, PortProblemMessage(port.name, port.devicePath, problem));

@@ -19,7 +19,7 @@ struct Invocation {
     Command command = Command::Devices;
 
     // Common to every command ("" when not given and no default applies).
-    std::string device;            // a section of the device file
+    std::string device;            // a section of the device file, or "auto"
     std::string port;              // "COMn", "ftdi", "ftdi:SERIAL", "ftdi:BUS-ADDRESS"
     std::string simulate;          // the device of the simulated chip on COM0 (or on the simulated FT232R)
     std::string simState;          // the simulated chip's state file ("" the default place)
@@ -28,7 +28,8 @@ struct Invocation {
     std::int64_t simLatencyUs = -1;
     std::string specPath;          // the device file ("": the default picspecs.ini)
     bool quiet = false;
-    bool force = false;            // go on with a chip that is not the device given
+    bool verbose = false;          // trace the link on standard error
+    bool force = false;            // go on with a chip that is not the device given, or an image too large for it
 
     // program, verify (input) and read (output)
     std::string file;
@@ -36,6 +37,8 @@ struct Invocation {
     bool erase = true;  // program: bulk erase first
     bool verify = true; // program: verify after writing
     bool all = false;   // read: keep erased program words too
+    bool preserveEeprom = true; // program, erase: keep the data EEPROM an erase takes unasked
+    std::string format; // read: "hex", "bin", or "" (from the file's extension)
 
     // dump: both hexadecimal, as the window reads them
     std::int32_t address = 0;

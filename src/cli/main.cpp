@@ -10,6 +10,7 @@
 
 int main(int argc, char** argv) {
     using namespace vandrel;
+    const cli::Utf8Console console;
     const std::unique_ptr<cli::OsSystem> system = cli::MakeOsSystem();
     cli::CliContext ctx{
         .out = std::cout,
@@ -21,6 +22,7 @@ int main(int argc, char** argv) {
         .defaultSpecPath = device::DeviceSpecPath(),
         .catchInterrupt = true,
         .onSimulator = {},
+        .in = &std::cin,
     };
     return cli::RunCli(std::vector<std::string>(argv, argv + argc), ctx);
 }

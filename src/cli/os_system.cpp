@@ -31,6 +31,16 @@ std::string CableHint(serial::FtdiProblem::Kind kind) {
 
 } // namespace
 
+std::string ExistingPorts(OsSystem& system) {
+    const std::vector<serial::ComPortInfo> ports = system.ListPorts();
+    if (ports.empty())
+        return "; no serial port is here";
+    std::string text = "; the ports here are ";
+    for (std::size_t i = 0; i < ports.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == ports.size() ? " and " : ", ") + ports[i].Name + " (" + ports[i].DevicePath + ")";
+    return text;
+}
+
 std::string PortProblemMessage(const std::string& comName, const std::string& devicePath, const PortProblem& problem) {
     return ProblemMessage(comName, devicePath, problem.reason, PortProblemHint(problem.kind));
 }

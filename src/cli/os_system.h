@@ -32,6 +32,8 @@ public:
     virtual PortProblem CheckPortAccess(const std::string& devicePath) = 0;
     // The driver for one opening of "\\.\COMn".
     virtual std::unique_ptr<serial::PortDriver> MakePortDriver(const std::string& deviceName) = 0;
+    // The driver for a port given by its device path (/dev/ttyUSB0), whatever COM name it is opened under.
+    virtual std::unique_ptr<serial::PortDriver> MakePathPortDriver(const std::string& devicePath) = 0;
     // Where the FT232R cables are: libftdi's USB bus, or one that says why there is none.
     virtual std::shared_ptr<serial::FtdiBus> Ft232rBus() = 0;
 };
@@ -40,8 +42,34 @@ public:
 std::unique_ptr<OsSystem> MakeOsSystem();
 bool StandardErrorIsTerminal();
 
+// While it lives, a console shows the program's UTF-8 text as such ("µs",
+// "—"). Windows: the console's output code page is UTF-8, and the one before
+// is put back at the end. Elsewhere nothing to do.
+class Utf8Console {
+public:
+    Utf8Console();
+    ~Utf8Console();
+    Utf8Console(const Utf8Console&) = delete;
+    Utf8Console& operator=(const Utf8Console&) = delete;
+
+private:
+    unsigned previous_ = 0;
+};
+
+// The places of this system as the help and messages name them.
+struct SystemWords {
+    const char* stateFile;   // the simulated chips' state file, by default
+    const char* environment; // the help's lines on this system's own variables
+    const char* noStatePlace; // what to set when no state file can be placed
+};
+const SystemWords& ThisSystemWords();
+
 // "COM100 (/dev/ttyUSB0): Permission denied — add your user to the dialout group"
 std::string PortProblemMessage(const std::string& comName, const std::string& devicePath, const PortProblem& problem);
+
+// "; the ports here are COM1 (/dev/ttyS0) and COM100 (/dev/ttyUSB0)", or
+// "; no serial port is here": said when a port cannot be found or opened.
+std::string ExistingPorts(OsSystem& system);
 
 // The hint for a kind of problem on this system ("" none).
 std::string PortProblemHint(OsErrorKind kind);

@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include "serial/posix_port_driver.h"
+
 #include <cerrno>
 #include <cstring>
 
@@ -34,6 +36,9 @@ public:
     std::unique_ptr<serial::PortDriver> MakePortDriver(const std::string&) override {
         return serial::MakePlatformPortDriver();
     }
+    std::unique_ptr<serial::PortDriver> MakePathPortDriver(const std::string& devicePath) override {
+        return std::make_unique<serial::PosixPortDriver>([devicePath](const std::string&) { return devicePath; });
+    }
     std::shared_ptr<serial::FtdiBus> Ft232rBus() override { return serial::MakeSystemFtdiBus(); }
 };
 
@@ -42,6 +47,20 @@ public:
 std::unique_ptr<OsSystem> MakeOsSystem() { return std::make_unique<PosixSystem>(); }
 
 bool StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+
+Utf8Console::Utf8Console() = default;
+Utf8Console::~Utf8Console() = default;
+
+const SystemWords& ThisSystemWords() {
+    static const SystemWords words{
+        .stateFile = "$XDG_STATE_HOME/vandrel1/DEVICE.hex",
+        .environment = "  XDG_STATE_HOME      the simulated chips' state files go to\n"
+                       "                      $XDG_STATE_HOME/vandrel1/DEVICE.hex (else ~/.local/state)\n"
+                       "  VANDREL1_PORTS      the file of extra COM names (Linux, see the README)\n",
+        .noStatePlace = "set XDG_STATE_HOME or HOME",
+    };
+    return words;
+}
 
 std::string PortProblemHint(OsErrorKind kind) {
     switch (kind) {

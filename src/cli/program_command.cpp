@@ -1,6 +1,9 @@
 // program, verify and erase: the window's programming run.
+#include <algorithm>
+
 #include "cli/chip_run.h"
 #include "cli/commands.h"
+#include "cli/erase_plan.h"
 #include "common/convert.h"
 
 namespace vandrel::cli {
@@ -32,37 +35,69 @@ std::string DescribeKept(const programmer::TKeptCalibration& kept) {
     return text;
 }
 
+// Words of the image outside every area of the device: a file for a larger
+// chip, refused unless forced. Nothing for the chosen areas is refused too.
+void CheckImage(const image::THexFile& image, const device::TPicDevice& device, const Invocation& inv,
+                Console& console) {
+    if (inv.command == Command::Erase)
+        return;
+    const ImageWords words = CountImageWords(image, device, inv.areas);
+    if (words.chosen == 0)
+        throw CliFailure(ExitStatus::Trouble, inv.file + ": no word for the chosen areas of the " + device.Name);
+    if (words.outside == 0)
+        return;
+    const std::string message = inv.file + ": " + std::to_string(words.outside) + " words lie outside the " +
+                                device.Name + "'s memory, the first at " + Hex4(words.firstOutside) +
+                                ": a file for a larger chip?";
+    if (!inv.force)
+        throw CliFailure(ExitStatus::Trouble, message + " (--force leaves them out and goes on)");
+    console.Error("warning: " + message + " (left out: --force)");
+}
+
 } // namespace
 
 ExitStatus RunProgramCommand(const Invocation& inv, CliContext& ctx) {
     Console console(ctx, inv.quiet);
     const DeviceFile file = LoadDeviceFile(inv, ctx);
-    const device::TPicDevice device = RequireDevice(file, inv.device);
+    const std::optional<device::TPicDevice> named = NamedDevice(file, inv.device);
     image::THexFile image;
-    if (inv.command != Command::Erase) {
-        LoadHexFile(inv.file, image);
-        const ImageWords words = CountImageWords(image, device, inv.areas);
-        if (words.chosen == 0)
-            throw CliFailure(ExitStatus::Trouble, inv.file + ": no word for the chosen areas of the " + device.Name);
-        if (words.outside > 0)
-            console.Note("warning: " + inv.file + ": " + std::to_string(words.outside) + " words lie outside the " +
-                         device.Name + "'s memory and are left out");
-    }
+    if (inv.command != Command::Erase)
+        LoadHexFile(inv.file, image, ctx.in);
+    if (named)
+        CheckImage(image, *named, inv, console);
     const PortChoice port = ChoosePort(inv, ctx.system);
-    const OperationRequest request = ProgramRequest(inv);
+    OperationRequest request = ProgramRequest(inv);
     ChipSession session(ctx, inv, file, port);
-    const OperationPlan plan = PlanOperation(device, image, request, session.Link());
 
-    const ChipCheck check = ReadDeviceId(session, ctx, ProbeDevice(&device), file);
-    AcceptChip(check, device, file, inv.force, session, console);
-    WarnOfAnotherId(image, device, inv, check, console);
+    const ChipChoice chip = ChooseChip(session, ctx, named, file, inv.force, console);
+    const device::TPicDevice& device = chip.device;
+    if (!named)
+        CheckImage(image, device, inv, console);
+    WarnOfAnotherId(image, device, inv, chip.check, console);
+    for (const std::string& line : DescribeErase(device, inv, request))
+        console.Note(line);
+    std::int32_t eepromKept = -1;
+    if (KeepsEeprom(device, inv, request))
+        eepromKept = ReadEepromToKeep(session, ctx, device, image, request);
+    const OperationPlan plan = PlanOperation(device, image, request, session.Link());
     const RunReport report =
-        RunOnConsole(session, ctx, console, image, device, request, plan, check.pace, RunDisplay{});
+        RunOnConsole(session, ctx, console, image, device, request, plan, chip.check.pace, RunDisplay{});
     if (session.KeptCalibration())
         console.Note(DescribeKept(*session.KeptCalibration()));
+    const ExitStatus status = ExitStatusOf(report.outcome);
+    const bool writes = std::any_of(request.steps.begin(), request.steps.end(), [](programmer::StepBox box) {
+        return box != programmer::StepBox::VerifyProgram && box != programmer::StepBox::VerifyConfigurationMemory &&
+               box != programmer::StepBox::VerifyDataMemory;
+    });
+    if (report.outcome.interrupted && report.started && writes)
+        console.Error(std::string("The chip is now partly written: program it again before use") +
+                      (eepromKept > 0 ? "; the data EEPROM it held may be lost too." : "."));
+    if (eepromKept >= 0 && status == ExitStatus::Success)
+        console.Note("kept the data EEPROM: " + std::to_string(eepromKept) + " of " +
+                     std::to_string(device.DataMemory.Size) + " bytes held data; written back and verified");
     if (inv.command != Command::Verify)
         session.SaveState();
-    return ExitStatusOf(report.outcome);
+    return status;
 }
 
 } // namespace vandrel::cli

@@ -1,6 +1,10 @@
 // read: the chip into an Intel HEX file, through the window's dump.
 #include <algorithm>
 #include <array>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
 
 #include "cli/chip_run.h"
 #include "cli/commands.h"
@@ -24,16 +28,55 @@ bool Kept(std::int32_t address, const device::TPicDevice& device) {
     return std::any_of(ranges.begin(), ranges.end(), [&](device::TMemoryRange r) { return device::InRange(address, r); });
 }
 
+enum class Format { Hex, Binary };
+
+// --format, else the extension: .bin raw binary; .hex, .ihx or none (a FIFO, a
+// device, "-") Intel HEX; any other is refused rather than written as HEX.
+Format OutputFormat(const Invocation& inv) {
+    if (!inv.format.empty())
+        return inv.format == "bin" ? Format::Binary : Format::Hex;
+    std::string extension = std::filesystem::path(inv.file).extension().string();
+    for (char& c : extension)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (extension == ".bin")
+        return Format::Binary;
+    if (extension.empty() || extension == ".hex" || extension == ".ihx")
+        return Format::Hex;
+    throw CliFailure(ExitStatus::Usage, inv.file + ": " + extension + " is neither .hex nor .bin; give --format hex "
+                                                                      "or --format bin to write it anyway");
+}
+
+// The raw binary image: every program word from address 0, two bytes each,
+// low byte first; a word not read is erased (3FFF).
+std::string BinaryText(const image::THexFile& chip, const device::TPicDevice& device) {
+    std::string bytes;
+    const std::int32_t end = device.ProgramMemory.Address + std::max<std::int32_t>(device.ProgramMemory.Size, 0);
+    for (std::int32_t a = 0; a < end; ++a) {
+        const std::int16_t word = chip.GetWord(a);
+        const auto value = static_cast<std::uint16_t>(word < 0 ? kErasedProgramWord : word);
+        bytes.push_back(static_cast<char>(value & 0xFF));
+        bytes.push_back(static_cast<char>(value >> 8));
+    }
+    return bytes;
+}
+
 } // namespace
 
 ExitStatus RunReadCommand(const Invocation& inv, CliContext& ctx) {
-    Console console(ctx, inv.quiet);
+    // "-": the file goes to standard output, and the log to standard error.
+    const bool toStdout = inv.file == kStandardStream;
+    Console console(ctx, inv.quiet, toStdout);
+    const Format format = OutputFormat(inv);
     const DeviceFile file = LoadDeviceFile(inv, ctx);
-    const device::TPicDevice device = RequireDevice(file, inv.device);
+    const std::optional<device::TPicDevice> named = NamedDevice(file, inv.device);
     AtomicFile output(inv.file);
-    if (const std::string error = output.Prepare(); !error.empty())
-        throw CliFailure(ExitStatus::Trouble, inv.file + ": " + error);
+    if (!toStdout)
+        if (const std::string error = output.Prepare(); !error.empty())
+            throw CliFailure(ExitStatus::Trouble, inv.file + ": " + error);
     const PortChoice port = ChoosePort(inv, ctx.system);
+    ChipSession session(ctx, inv, file, port);
+    const ChipChoice choice = ChooseChip(session, ctx, named, file, inv.force, console);
+    const device::TPicDevice& device = choice.device;
 
     // One walk from the lowest address kept to the highest; the dump skips
     // the addresses between the areas without a command.
@@ -50,17 +93,15 @@ ExitStatus RunReadCommand(const Invocation& inv, CliContext& ctx) {
         throw CliFailure(ExitStatus::Trouble, device.Name + ": " + file.label + " gives it no memory to read");
     const OperationRequest request = DumpRequest(first, end - first);
     const image::THexFile noImage;
-    ChipSession session(ctx, inv, file, port);
     const OperationPlan plan = PlanOperation(device, noImage, request, session.Link());
 
-    const ChipCheck check = ReadDeviceId(session, ctx, ProbeDevice(&device), file);
-    AcceptChip(check, device, file, inv.force, session, console);
     RunDisplay display;
     display.wordLines = false;
     display.countLabel = "READ";
     display.countTotal = words;
     image::THexFile unused;
-    const RunReport report = RunOnConsole(session, ctx, console, unused, device, request, plan, check.pace, display);
+    const RunReport report =
+        RunOnConsole(session, ctx, console, unused, device, request, plan, choice.check.pace, display);
     if (const ExitStatus status = ExitStatusOf(report.outcome); status != ExitStatus::Success)
         return status; // nothing is written
 
@@ -78,9 +119,22 @@ ExitStatus RunReadCommand(const Invocation& inv, CliContext& ctx) {
         chip.SetWord(address, static_cast<std::int16_t>(value));
         ++kept;
     }
-    if (const std::string error = output.Commit(image::WriteHexText(chip)); !error.empty())
+    const std::string text = format == Format::Binary ? BinaryText(chip, device) : image::WriteHexText(chip);
+    if (toStdout) {
+        ctx.out << text;
+        ctx.out.flush();
+        if (!ctx.out)
+            throw CliFailure(ExitStatus::Trouble, "standard output: " + std::string(std::strerror(EIO)));
+    } else if (const std::string error = output.Commit(text); !error.empty()) {
         throw CliFailure(ExitStatus::Trouble, inv.file + ": " + error);
-    console.Note("Read " + std::to_string(read) + " words; wrote " + std::to_string(kept) + " to " + inv.file + ".");
+    }
+    const std::string where = toStdout ? std::string("standard output") : inv.file;
+    if (format == Format::Binary)
+        console.Note("Read " + std::to_string(read) + " words; wrote the " +
+                     std::to_string(std::max<std::int32_t>(device.ProgramMemory.Size, 0)) +
+                     " program words to " + where + " as raw binary (2 bytes a word, low byte first).");
+    else
+        console.Note("Read " + std::to_string(read) + " words; wrote " + std::to_string(kept) + " to " + where + ".");
     return ExitStatus::Success;
 }
 

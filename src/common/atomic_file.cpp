@@ -27,26 +27,65 @@ AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {}
 AtomicFile::~AtomicFile() { Discard(); }
 
 std::string AtomicFile::Prepare() {
-    if (file_ != nullptr)
+    if (file_ != nullptr || (prepared_ && direct_))
         return {};
-    // A directory would only be found at the rename, after all the work.
+    namespace fs = std::filesystem;
     std::error_code ec;
-    if (std::filesystem::is_directory(path_, ec))
+    target_ = path_;
+    // /dev/stdout, /dev/fd/1 or /proc/self/fd/1 stand for a file already open,
+    // perhaps one a shell appends to: added to, never replaced or cut short.
+    appends_ = path_ == "/dev/stdout" || path_ == "/dev/stderr" || path_.rfind("/dev/fd/", 0) == 0 ||
+               path_.rfind("/proc/", 0) == 0;
+    direct_ = appends_;
+    if (!direct_ && fs::is_symlink(fs::symlink_status(path_, ec))) {
+        // A link that leads nowhere yet is written through: the file it names appears.
+        const fs::path real = fs::canonical(path_, ec);
+        if (ec)
+            direct_ = true;
+        else
+            target_ = real.string();
+    }
+    const fs::file_status status = fs::status(target_, ec);
+    // A directory would only be found at the rename, after all the work.
+    if (fs::is_directory(status))
         return std::strerror(EISDIR);
-    temp_ = TemporaryNameFor(path_);
+    if (fs::exists(status) && !fs::is_regular_file(status))
+        direct_ = true;
+    prepared_ = true;
+    // Opening a FIFO waits for its reader: that waits until the text is there.
+    if (direct_)
+        return {};
+    temp_ = TemporaryNameFor(target_);
     errno = 0;
     file_ = std::fopen(temp_.c_str(), "wb");
     if (file_ == nullptr) {
         const std::string reason = ErrnoText(EIO);
         temp_.clear();
+        prepared_ = false;
         return reason;
     }
     return {};
 }
 
+std::string AtomicFile::WriteInPlace(std::string_view text) {
+    errno = 0;
+    std::FILE* file = std::fopen(target_.c_str(), appends_ ? "ab" : "wb");
+    if (file == nullptr)
+        return ErrnoText(EIO);
+    errno = 0;
+    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size() && std::fflush(file) == 0;
+    std::string reason = written ? std::string{} : ErrnoText(EIO);
+    errno = 0;
+    if (std::fclose(file) != 0 && reason.empty())
+        reason = ErrnoText(EIO);
+    return reason;
+}
+
 std::string AtomicFile::Commit(std::string_view text) {
     if (std::string reason = Prepare(); !reason.empty())
         return reason;
+    if (direct_)
+        return WriteInPlace(text);
     errno = 0;
     const bool written = std::fwrite(text.data(), 1, text.size(), file_) == text.size() &&
                          std::fflush(file_) == 0 && detail::FlushFileToDisk(file_);
@@ -55,7 +94,7 @@ std::string AtomicFile::Commit(std::string_view text) {
     if (std::fclose(std::exchange(file_, nullptr)) != 0 && reason.empty())
         reason = ErrnoText(EIO);
     if (reason.empty())
-        reason = detail::RenameOver(temp_, path_);
+        reason = detail::RenameOver(temp_, target_);
     if (!reason.empty()) {
         Discard();
         return reason;
@@ -65,6 +104,7 @@ std::string AtomicFile::Commit(std::string_view text) {
 }
 
 void AtomicFile::Discard() {
+    prepared_ = false;
     if (file_ != nullptr)
         std::fclose(std::exchange(file_, nullptr));
     if (!temp_.empty())

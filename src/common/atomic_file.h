@@ -3,6 +3,14 @@
 // the target, which then takes the target's place in one rename. A reader
 // (or a program killed half-way) sees the old contents or the new ones,
 // never a mix.
+//
+// Only a regular file, or a path where there is nothing yet, is replaced
+// that way. A symbolic link is followed: the file it leads to is replaced,
+// the link stays a link. Anything else (a FIFO, a terminal, a device such as
+// /dev/stdout) is opened and written straight, as a shell's redirection
+// writes it. A name of a file already open (/dev/stdout, /dev/fd/N,
+// /proc/...) is added to, never replaced or cut short: it may lead to a
+// regular file that a shell has open for appending.
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -26,9 +34,17 @@ public:
     void Discard();
 
     const std::string& Path() const { return path_; }
+    // True once Prepare found a target that is written straight, not replaced.
+    bool WritesInPlace() const { return direct_; }
 
 private:
+    std::string WriteInPlace(std::string_view text);
+
     std::string path_;
+    std::string target_; // path_, or where its symbolic links lead
+    bool prepared_ = false;
+    bool direct_ = false;
+    bool appends_ = false;
     std::string temp_;
     std::FILE* file_ = nullptr;
 };

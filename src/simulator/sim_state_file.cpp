@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <string_view>
 
 #include "common/atomic_file.h"
 #include "image/hex_file.h"
@@ -37,16 +38,21 @@ const char* NonEmpty(const GetEnv& getEnv, const char* name) {
 } // namespace
 
 std::string DefaultSimStatePath(const std::string& deviceName, const GetEnv& getEnv) {
-    fs::path base;
-    if (const char* state = NonEmpty(getEnv, "XDG_STATE_HOME"))
-        base = fs::path(state);
-    else if (const char* home = NonEmpty(getEnv, "HOME"))
-        base = fs::path(home) / ".local" / "state";
-    else if (const char* local = NonEmpty(getEnv, "LOCALAPPDATA"))
-        base = fs::path(local);
-    else
-        return {};
-    return (base / "vandrel1" / FileNameFor(deviceName)).string();
+    // On Windows a HOME comes from a Unix-like shell (Git Bash, MSYS); the
+    // user's own local folder comes first there.
+#ifdef _WIN32
+    const char* const places[] = {"XDG_STATE_HOME", "LOCALAPPDATA", "HOME"};
+#else
+    const char* const places[] = {"XDG_STATE_HOME", "HOME", "LOCALAPPDATA"};
+#endif
+    for (const char* name : places) {
+        const char* value = NonEmpty(getEnv, name);
+        if (value == nullptr)
+            continue;
+        const fs::path base = std::string_view(name) == "HOME" ? fs::path(value) / ".local" / "state" : fs::path(value);
+        return (base / "vandrel1" / FileNameFor(deviceName)).string();
+    }
+    return {};
 }
 
 std::string LoadSimState(SimChip& chip, const std::string& path) {

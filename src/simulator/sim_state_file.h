@@ -14,7 +14,8 @@ namespace vandrel::simulator {
 using GetEnv = std::function<const char*(const char*)>;
 
 // One file per device: $XDG_STATE_HOME/vandrel1/<device>.hex, else
-// $HOME/.local/state/vandrel1/<device>.hex, else %LOCALAPPDATA%\vandrel1\<device>.hex.
+// $HOME/.local/state/vandrel1/<device>.hex, else %LOCALAPPDATA%\vandrel1\<device>.hex
+// (on Windows %LOCALAPPDATA% before $HOME).
 // Characters of the device name that have no place in a file name become "_".
 // Empty when none of the variables is set.
 std::string DefaultSimStatePath(const std::string& deviceName, const GetEnv& getEnv);

@@ -52,6 +52,7 @@ TEST_F(BadInput, FilesDevicesAndPortsThatAreNotThereOrNotRight) {
     const std::string bad = dir.Write("blink.hex", text);
     ExpectRefused(with({"program", bad}), 3, bad + " line 7: checksum error");
     ExpectRefused(with({"verify", dir.Write("empty.hex", "")}), 3, "empty.hex: empty file");
+    ExpectRefused(with({"verify", dir.Write("notes.hex", "hello\n")}), 3, "notes.hex: holds no Intel HEX records");
     ExpectRefused(with({"program", dir.Path().string()}), 3, "Is a directory");
 
     ExpectRefused(with({"--device", "PIC16F999", "program", ExampleHex()}), 3, "PIC16F999: no such device in picspecs.ini");
@@ -59,7 +60,7 @@ TEST_F(BadInput, FilesDevicesAndPortsThatAreNotThereOrNotRight) {
     ExpectRefused({"--spec", dir / "none.ini", "devices"}, 3, dir / "none.ini: No such file or directory");
 
     ExpectRefused({"-d", "PIC16F628A", "-p", "COM77", "program", ExampleHex()}, 3,
-                  "COM77: no such port (vandrel1-cli ports lists them)");
+                  "COM77: no such port; no serial port is here");
     ExpectRefused({"-d", "PIC16F628A", "-p", "COM0", "erase"}, 3, "COM0: no simulated chip");
     ExpectRefused(with({"read", dir / "no/such/folder/out.hex"}), 3,
                   dir / "no/such/folder/out.hex: No such file or directory");
@@ -71,7 +72,8 @@ TEST_F(BadInput, APortTheSystemWillNotOpenIsNamedWithItsReason) {
     system.Devices["COM100"] = "/dev/ttyUSB0";
     system.Access["/dev/ttyUSB0"] = {cli::OsErrorKind::Permission, "Permission denied"};
     ExpectRefused({"-d", "PIC16F628A", "-p", "COM100", "program", ExampleHex()}, 3,
-                  "COM100 (/dev/ttyUSB0): Permission denied \u2014 add your user to the dialout group");
+                  "COM100 (/dev/ttyUSB0): Permission denied \u2014 " +
+                      cli::PortProblemHint(cli::OsErrorKind::Permission)); // the dialout group on Linux
     EXPECT_EQ(system.DriversMade, 0);
 
     // Found only by the opening itself: the run control's open fails.
@@ -98,7 +100,9 @@ TEST_F(BadInput, DumpArgumentsAreCheckedAsTheWindowReadsThem) {
     ExpectRefused(dump("2000", "12g"), 2, "COUNT '12g' is not a hexadecimal number");
     ExpectRefused(dump("4000", "1"), 2, "ADDRESS 4000 lies outside the chip's addresses 0000-3FFF");
     ExpectRefused(dump("3FF0", "11"), 2, "ADDRESS + COUNT runs past the last address 3FFF");
-    ExpectRefused(dump("123456789", "1"), 2, "ADDRESS '123456789' is not a hexadecimal number");
+    ExpectRefused(dump("123456789", "1"), 2, "ADDRESS '123456789' is too large");
+    ExpectRefused(dump("0", "FFFFFFFFFF"), 2, "COUNT 'FFFFFFFFFF' is too large: the chip's addresses are 0000-3FFF");
+    ExpectRefused(dump("0", "80000000"), 2, "COUNT '80000000' is too large");
 
     // Accepted the way the window writes them: any case, a 0x or $ in front.
     for (const auto& [address, count] : std::vector<std::pair<std::string, std::string>>{
@@ -115,9 +119,9 @@ TEST_F(BadInput, TheCommandLineItselfIsAUsageError) {
     ExpectRefused({"erase", "now"}, 2, "'now' is not expected here");
     ExpectRefused({"--simulate", "PIC16F628A", "program"}, 2, "FILE is required");
     ExpectRefused({"--bogus", "devices"}, 2, "--bogus");
-    ExpectRefused({"-p", "COM1", "erase"}, 2, "no device: give --device NAME or set VANDREL1_DEVICE");
+    ExpectRefused({"reed", "x.hex"}, 2, "'reed' is not a command; did you mean read?");
     ExpectRefused({"-d", "PIC16F628A", "erase"}, 2, "no port: give --port COMn or set VANDREL1_PORT");
-    ExpectRefused({"-d", "PIC16F628A", "-p", "LPT1", "erase"}, 2, "'LPT1' is not a port name (COM0 to COM999)");
+    ExpectRefused({"-d", "PIC16F628A", "-p", "LPT1", "erase"}, 2, "'LPT1' is not a port name (COM0 to COM999, or a device path");
     ExpectRefused({"-d", "PIC16F628A", "-p", "COM1000", "erase"}, 2, "'COM1000' is not a port name");
     ExpectRefused({"--sim-latency", "100", "devices"}, 2, "--sim-latency and --sim-state need a simulated chip");
     ExpectRefused({"--simulate", "PIC16F628A", "--sim-latency", "-1", "erase"}, 2, "--sim-latency");

@@ -56,7 +56,7 @@ TEST_F(Binary, ProgramVerifyReadDetectAndDumpOnTheSimulatedChip) {
 
     const Exit dump = Cli("--simulate PIC16F628A dump 0 2");
     EXPECT_EQ(dump.status, 0);
-    EXPECT_EQ(dump.out, "<RESET>\n0000 2805\n0001 3FFF\n");
+    EXPECT_EQ(dump.out, "0000 2805\n0001 3FFF\n");
 
     const Exit version = Cli("--version");
     EXPECT_EQ(version.status, 0);
@@ -91,7 +91,8 @@ TEST_F(Binary, TheEstimateHoldsWithinTenPercentOnTheRealClock) {
 TEST_F(Binary, ErrorsAreSaidInWordsWithTheirStatus) {
     const Exit unknown = Cli("--simulate PIC16F999 erase");
     EXPECT_EQ(unknown.status, 3);
-    EXPECT_EQ(unknown.err, "PIC16F999: no such device in picspecs.ini\n");
+    EXPECT_EQ(unknown.err, "PIC16F999: no such device in picspecs.ini; did you mean PIC16F819? "
+                           "(vandrel1-cli devices lists them all)\n");
     EXPECT_EQ(Cli("").status, 2);
     EXPECT_EQ(Cli("--simulate PIC16F628A dump 0 0").status, 2);
 }

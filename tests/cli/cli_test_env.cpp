@@ -22,6 +22,10 @@ std::unique_ptr<serial::PortDriver> FakeSystem::MakePortDriver(const std::string
     return std::make_unique<serial::SimPortDriver>(Port);
 }
 
+std::unique_ptr<serial::PortDriver> FakeSystem::MakePathPortDriver(const std::string& devicePath) {
+    return PathDriver ? PathDriver(devicePath) : MakePortDriver(devicePath);
+}
+
 CliTest::CliTest() {
     env["XDG_STATE_HOME"] = dir / "state";
     system.Port->SetClock(clock);
@@ -29,6 +33,7 @@ CliTest::CliTest() {
 
 CliResult CliTest::Run(const std::vector<std::string>& args) {
     std::ostringstream out, err;
+    std::istringstream in(input);
     std::vector<std::string> argv{"vandrel1-cli"};
     argv.insert(argv.end(), args.begin(), args.end());
     cli::CliContext ctx{
@@ -53,6 +58,7 @@ CliResult CliTest::Run(const std::vector<std::string>& args) {
                 if (onCable && parts.cable)
                     onCable(*parts.cable);
             },
+        .in = &in,
     };
     CliResult result;
     result.status = cli::RunCli(argv, ctx);

@@ -59,6 +59,9 @@ public:
     std::string ResolvePort(const std::string& comName) override;
     cli::PortProblem CheckPortAccess(const std::string& devicePath) override;
     std::unique_ptr<serial::PortDriver> MakePortDriver(const std::string& deviceName) override;
+    // A port by its path: the same simulated port, unless a test opens the path for real (a pseudo-terminal).
+    std::function<std::unique_ptr<serial::PortDriver>(const std::string& path)> PathDriver;
+    std::unique_ptr<serial::PortDriver> MakePathPortDriver(const std::string& devicePath) override;
     // The FT232R cables: none, unless a test puts a (simulated) bus here.
     std::shared_ptr<serial::FtdiBus> UsbBus = serial::MakeUnavailableFtdiBus("no USB in the tests");
     std::shared_ptr<serial::FtdiBus> Ft232rBus() override { return UsbBus; }
@@ -87,6 +90,7 @@ protected:
     TestClock clock;
     FakeSystem system;
     std::map<std::string, std::string> env;
+    std::string input; // standard input
     bool terminal = false;
     // Runs once the simulated chip exists (set faults here).
     std::function<void(simulator::SimChip&)> onSimulator;

@@ -30,7 +30,7 @@ TEST_F(CommandLine, DeviceAndPortComeFromOptionsThenSimulateThenTheEnvironment) 
         std::string device, port, simulate;
     };
     const std::vector<Case> cases = {
-        {{}, {"erase"}, "", "", ""},
+        {{}, {"erase"}, "auto", "", ""},
         {{{"VANDREL1_DEVICE", "PIC16F84A"}, {"VANDREL1_PORT", "COM100"}}, {"erase"}, "PIC16F84A", "COM100", ""},
         {{{"VANDREL1_DEVICE", "PIC16F84A"}, {"VANDREL1_PORT", "COM100"}},
          {"-d", "PIC16F628A", "-p", "COM3", "erase"}, "PIC16F628A", "COM3", ""},

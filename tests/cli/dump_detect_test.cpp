@@ -10,7 +10,7 @@ using Strings = std::vector<std::string>;
 
 class DumpDetect : public CliTest {};
 
-TEST_F(DumpDetect, DumpPrintsTheWindowsLinesEvenWhenQuiet) {
+TEST_F(DumpDetect, DumpPrintsOnlyTheWordsOnStandardOutputEvenWhenQuiet) {
     const std::string state = dir / "s";
     ASSERT_EQ(Run({"--simulate", "PIC16F628A", "--sim-state", state, "program", ExampleHex()}).status, 0);
     for (const bool quiet : {false, true}) {
@@ -19,11 +19,26 @@ TEST_F(DumpDetect, DumpPrintsTheWindowsLinesEvenWhenQuiet) {
             args.insert(args.begin(), "-q");
         const CliResult r = Run(args);
         EXPECT_EQ(r.status, 0) << r.err;
-        // 1FFE and 1FFF lie in no area: skipped without a line.
-        EXPECT_EQ(Lines(r.out), (Strings{"<RESET>", "<RESET>", "2000 0001", "2001 0000", "2002 0000", "2003 0001",
-                                         "2004 3FFF", "2005 3FFF", "2006 1060", "2007 3F70"}));
+        // 1FFE and 1FFF lie in no area: skipped without a line. The log
+        // lines go to standard error, and -q silences them.
+        EXPECT_EQ(Lines(r.out), (Strings{"2000 0001", "2001 0000", "2002 0000", "2003 0001", "2004 3FFF", "2005 3FFF",
+                                         "2006 1060", "2007 3F70"}));
         EXPECT_EQ(r.err.empty(), quiet) << r.err;
+        EXPECT_EQ(r.err.find("<RESET>") != std::string::npos, !quiet) << r.err;
     }
+}
+
+TEST_F(DumpDetect, ADumpPastTheDevicesMemorySaysWhereItStopped) {
+    const CliResult past = Run({"--simulate", "PIC16F628A", "dump", "217E", "10"});
+    EXPECT_EQ(past.status, 0) << past.err;
+    EXPECT_EQ(Lines(past.out), (Strings{"217E 00FF", "217F 00FF"}));
+    EXPECT_NE(past.err.find("the dump stopped after 217F: the PIC16F628A has no memory at 2180-218D"),
+              std::string::npos)
+        << past.err;
+    const CliResult none = Run({"--simulate", "PIC16F628A", "dump", "3000", "10"});
+    EXPECT_EQ(none.out, "");
+    EXPECT_NE(none.err.find("nothing dumped: the PIC16F628A has no memory at 3000-300F"), std::string::npos)
+        << none.err;
 }
 
 TEST_F(DumpDetect, DetectNamesEveryShippedDevice) {
@@ -79,6 +94,32 @@ TEST_F(DumpDetect, DetectWorksWithoutADeviceOnARealPortName) {
     EXPECT_NE(r.err.find("COM5 (/dev/ttyFAKE4): no chip answers (device ID 3FFF)"), std::string::npos) << r.err;
     EXPECT_EQ(system.DriversMade, 1);
     EXPECT_FALSE(system.Port->IsOpen());
+}
+
+TEST_F(DumpDetect, VerboseTracesEachCommandWithItsLineChangesAndTheAdaptersLatency) {
+    const Strings args = {"--simulate", "PIC16F628A", "--sim-latency", "50", "detect"};
+    EXPECT_EQ(Run(args).err.find("trace:"), std::string::npos);
+    Strings verbose = args;
+    verbose.insert(verbose.begin(), "-v");
+    const CliResult r = Run(verbose);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "PIC16F628A revision 0 (device ID 1060)\n");
+    // What each command was, in order; its time is that of the virtual clock's steps.
+    Strings commands;
+    for (const std::string& line : Lines(r.err))
+        if (line.rfind("trace: ", 0) == 0 && line.find("adapter") == std::string::npos)
+            commands.push_back(line.substr(0, line.find("  (")));
+    const auto reset = std::find(commands.rbegin(), commands.rend(), "trace: MCLR low: reset").base() - 1;
+    ASSERT_GE(commands.end() - reset, 9) << r.err;
+    EXPECT_EQ(Strings(reset, reset + 9),
+              (Strings{"trace: MCLR low: reset", "trace: wait 100 ms", "trace: MCLR at VPP: programming mode",
+                       "trace: Load Configuration 0000", "trace: Read Data from Program Memory -> 3FFF",
+                       "trace: Increment Address", "trace: Read Data from Program Memory -> 3FFF",
+                       "trace: Increment Address", "trace: Read Data from Program Memory -> 3FFF"}))
+        << r.err;
+    EXPECT_NE(r.err.find("trace: Read Data from Program Memory -> 1060  (46 line changes, "), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("trace: adapter: 50."), std::string::npos) << r.err;
 }
 
 } // namespace

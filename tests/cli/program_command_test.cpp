@@ -165,6 +165,37 @@ TEST_F(ProgramCommand, CtrlCInTheMiddleOfAWriteEndsWithStatus130AndAConsistentSt
     EXPECT_EQ(saved.size(), 6u); // the five words and the device ID
 }
 
+TEST_F(ProgramCommand, SigtermAndSighupEndARunAsCtrlCDoesAndSayTheChipIsPartlyWritten) {
+    std::vector<std::pair<int, int>> cases = {{SIGINT, 130}, {SIGTERM, 143}};
+#ifdef SIGHUP
+    cases.emplace_back(SIGHUP, 130);
+#endif
+    for (const auto& [signal, status] : cases) {
+        SCOPED_TRACE(signal);
+        int programmingWaits = 0;
+        clock.OnWaitMs = [&, signal = signal](std::int64_t ms) {
+            if (ms == 8 && ++programmingWaits == 3)
+                std::raise(signal);
+        };
+        const CliResult r = Sim("PIC16F628A", {"program", ExampleHex()});
+        EXPECT_EQ(r.status, status);
+        EXPECT_NE(r.err.find("Terminated by user.\nThe chip is now partly written: program it again before use."),
+                  std::string::npos)
+            << r.err;
+        EXPECT_FALSE(SimPort()->IsOpen()); // the closing steps ran
+        EXPECT_EQ(Chip()->ReadWord(0), 0x2805);
+    }
+    // A verify cut short writes nothing, and says nothing of the kind.
+    bool raised = false;
+    clock.OnWaitMs = [&](std::int64_t ms) {
+        if (ms == 100 && !std::exchange(raised, true))
+            std::raise(SIGTERM);
+    };
+    const CliResult verify = Sim("PIC16F628A", {"verify", ExampleHex()});
+    EXPECT_EQ(verify.status, 143);
+    EXPECT_EQ(verify.err.find("partly written"), std::string::npos) << verify.err;
+}
+
 TEST_F(ProgramCommand, AnImageWithNothingForTheChosenAreasIsRefusedBeforeThePortOpens) {
     const std::string hex = dir.Write("eeprom.hex", HexOf({{0x2100, 0x12}}));
     const CliResult r = Sim("PIC16F628A", {"program", "--area", "program,config", hex});
@@ -172,13 +203,17 @@ TEST_F(ProgramCommand, AnImageWithNothingForTheChosenAreasIsRefusedBeforeThePort
     EXPECT_NE(r.err.find("eeprom.hex: no word for the chosen areas of the PIC16F628A"), std::string::npos) << r.err;
     EXPECT_EQ(SimPort(), nullptr);
 
-    // Words outside the device are left out, with a warning.
-    const std::string wide = dir.Write("wide.hex", HexOf({{0x0000, 0x2805}, {0x0900, 0x0001}}));
-    const CliResult warned = Sim("PIC16F628A", {"program", "--area", "program", wide});
+    // Words outside the device: a file for a larger chip, refused unless forced.
+    const std::string wide =
+        dir.Write("wide.hex", HexOf({{0x0000, 0x2805}, {0x0900, 0x0001}, {0x0901, 0x0002}, {0x2180, 0x0003}}));
+    const std::string outside = wide + ": 3 words lie outside the PIC16F628A's memory, the first at 0900";
+    const CliResult refused = Sim("PIC16F628A", {"-q", "program", "--area", "program", wide});
+    EXPECT_EQ(refused.status, 3);
+    EXPECT_NE(refused.err.find(outside + ": a file for a larger chip? (--force"), std::string::npos) << refused.err;
+    EXPECT_EQ(SimPort(), nullptr);
+    const CliResult warned = Sim("PIC16F628A", {"-q", "--force", "program", "--area", "program", wide});
     EXPECT_EQ(warned.status, 0) << warned.err;
-    EXPECT_NE(warned.err.find("warning: " + wide + ": 1 words lie outside the PIC16F628A's memory"),
-              std::string::npos)
-        << warned.err;
+    EXPECT_NE(warned.err.find("warning: " + outside), std::string::npos) << warned.err;
 }
 
 TEST_F(ProgramCommand, AFileFromAChipOfAnotherRevisionIsProgrammedWithAWarningAboutItsId) {
@@ -191,6 +226,73 @@ TEST_F(ProgramCommand, AFileFromAChipOfAnotherRevisionIsProgrammedWithAWarningAb
     const Strings lines = Lines(r.out);
     EXPECT_NE(std::find(lines.begin(), lines.end(), "Write Error at [2006]: 1061 -> 1060 NG"), lines.end());
     EXPECT_EQ(Chip()->ReadWord(0x2007), 0x3F70);
+}
+
+TEST_F(ProgramCommand, AnEraseSaysWhatItTakesAndWhatTheChipKeeps) {
+    struct Case {
+        std::string device;
+        Strings args;
+        Strings lines;
+    };
+    const std::vector<Case> cases = {
+        // The 16F628A's bulk erase starts in program memory: the configuration word stays.
+        {"PIC16F628A",
+         {"erase", "--area", "config"},
+         {"The erase takes program memory (a bulk erase on the PIC16F628A).",
+          "warning: it also takes program memory, which --area does not name.",
+          "warning: the configuration word stays as it is: the PIC16F628A's erase does not reach it (a "
+          "configuration word is erased as it is written).",
+          "The chip keeps its device ID, the configuration word, the user IDs and the data EEPROM."}},
+        {"PIC12F675",
+         {"erase"},
+         {"The erase takes program memory, the configuration word, the user IDs and the data EEPROM (a bulk erase "
+          "on the PIC12F675).",
+          "The chip keeps its device ID and its calibration (OSCCAL at 03FF and the bandgap bits, read first and "
+          "written back)."}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.device);
+        const CliResult r = Sim(c.device, c.args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        const Strings err = Lines(r.err);
+        auto at = std::find(err.begin(), err.end(), c.lines.front());
+        ASSERT_NE(at, err.end()) << r.err;
+        EXPECT_EQ(Strings(at, at + std::min<std::ptrdiff_t>(err.end() - at, c.lines.size())), c.lines);
+    }
+}
+
+TEST_F(ProgramCommand, AChipEraseKeepsTheDataEepromUnlessDataIsAmongTheAreasOrItIsLetGo) {
+    // The 16F877A's program erase is a chip erase: it takes the EEPROM too.
+    const device::TPicDevice device = ShippedDevice("PIC16F877A");
+    const std::string full = dir.Write("full.hex", HexOf(AcceptanceWords(device)));
+    struct Case {
+        Strings args;
+        bool kept;
+    };
+    const std::vector<Case> cases = {
+        {{"program", "--area", "program", ExampleHex()}, true},
+        {{"program", "--area", "program,config", "--no-verify", ExampleHex()}, true},
+        {{"erase", "--area", "program"}, true},
+        {{"program", "--area", "program", "--no-preserve-eeprom", ExampleHex()}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args[2]);
+        std::filesystem::remove(State(device.Name));
+        ASSERT_EQ(Sim(device.Name, {"program", full}).status, 0);
+        const CliResult r = Sim(device.Name, c.args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.err.find("The erase takes program memory, the configuration word, the user IDs and the data "
+                             "EEPROM (a chip erase on the PIC16F877A)."),
+                  std::string::npos)
+            << r.err;
+        EXPECT_EQ(Chip()->ReadWord(0x2100), c.kept ? 0xAB : 0xFF);
+        EXPECT_EQ(Chip()->ReadWord(0x21FF), c.kept ? 0x5A : 0xFF);
+        EXPECT_EQ(r.err.find("kept the data EEPROM: 2 of 256 bytes held data; written back and verified") !=
+                      std::string::npos,
+                  c.kept)
+            << r.err;
+        EXPECT_EQ(WordsOf(State(device.Name)).count(0x2100) != 0, c.kept);
+    }
 }
 
 } // namespace

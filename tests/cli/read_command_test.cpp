@@ -144,5 +144,42 @@ TEST_F(ReadCommand, AChipWithFactoryCalibrationKeepsItAndItsReadShowsIt) {
     EXPECT_EQ(read.at(0x2007) & 0x3000, 0x1000) << "the factory bandgap bits";
 }
 
+TEST_F(ReadCommand, DashIsStandardOutputWithTheLogOnStandardErrorAndStandardInputForProgram) {
+    input = ReadWholeFile(ExampleHex());
+    const CliResult programmed = Sim("PIC16F628A", dir / "s", {"program", "-"});
+    ASSERT_EQ(programmed.status, 0) << programmed.err;
+
+    const CliResult r = Sim("PIC16F628A", dir / "s", {"read", "-"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string file = dir.Write("from-stdout.hex", r.out);
+    EXPECT_EQ(Lines(r.out).front(), ":020000040000FA");
+    EXPECT_EQ(WordsOf(file).at(0), 0x2805);
+    EXPECT_NE(r.err.find("<RESET>"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("wrote 167 to standard output."), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists("-"));
+
+    const CliResult quiet = Sim("PIC16F628A", dir / "s", {"-q", "read", "-"});
+    EXPECT_EQ(quiet.out, r.out);
+    EXPECT_EQ(quiet.err, "");
+}
+
+TEST_F(ReadCommand, TheFormatFollowsTheOptionOrTheExtensionAndAnUnknownExtensionIsRefused) {
+    ASSERT_EQ(Sim("PIC16F628A", dir / "s", {"program", ExampleHex()}).status, 0);
+    for (const Strings& args : {Strings{"read", dir / "chip.bin"}, Strings{"read", "--format", "bin", dir / "chip.img"}}) {
+        SCOPED_TRACE(args.back());
+        const CliResult r = Sim("PIC16F628A", dir / "s", args);
+        ASSERT_EQ(r.status, 0) << r.err;
+        const std::string bytes = ReadWholeFile(args.back());
+        ASSERT_EQ(bytes.size(), 2048u * 2); // program memory only, two bytes a word
+        EXPECT_EQ(bytes.substr(0, 4), std::string("\x05\x28\xFF\x3F", 4)); // 2805, then an erased 3FFF
+    }
+    const CliResult refused = Sim("PIC16F628A", dir / "s", {"read", dir / "chip.txt"});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("chip.txt: .txt is neither .hex nor .bin"), std::string::npos) << refused.err;
+    EXPECT_FALSE(std::filesystem::exists(dir / "chip.txt"));
+    ASSERT_EQ(Sim("PIC16F628A", dir / "s", {"read", "--format", "hex", dir / "chip.txt"}).status, 0);
+    EXPECT_EQ(WordsOf(dir / "chip.txt").at(0), 0x2805);
+}
+
 } // namespace
 } // namespace vandrel::test

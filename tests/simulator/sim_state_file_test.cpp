@@ -85,6 +85,13 @@ TEST(SimStateFile, DefaultPlaceFollowsTheXdgRulesThenTheHomeFolder) {
     EXPECT_EQ(DefaultSimStatePath("PIC16F628A", Env({{"LOCALAPPDATA", "/w"}})),
               (std::filesystem::path("/w") / "vandrel1" / "PIC16F628A.hex").string());
     EXPECT_EQ(DefaultSimStatePath("PIC16F628A", Env({})), "");
+    // Both set: Windows takes its own local folder, a HOME there is a Unix-like shell's.
+    const std::string both = DefaultSimStatePath("PIC16F628A", Env({{"HOME", "/h"}, {"LOCALAPPDATA", "/w"}}));
+#ifdef _WIN32
+    EXPECT_EQ(both, (std::filesystem::path("/w") / "vandrel1" / "PIC16F628A.hex").string());
+#else
+    EXPECT_EQ(both, (std::filesystem::path("/h") / ".local" / "state" / "vandrel1" / "PIC16F628A.hex").string());
+#endif
     // A section name is no file name.
     EXPECT_EQ(DefaultSimStatePath("../x y/z", Env({{"XDG_STATE_HOME", "/s"}})),
               (std::filesystem::path("/s") / "vandrel1" / ".._x_y_z.hex").string());
