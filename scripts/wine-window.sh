@@ -62,6 +62,9 @@ wait_for_log '^complete\.\$'
 xdotool key alt+u
 wait_for_log '^2007 '
 if [[ -n '$shot' ]]; then
+  sleep 1 # not a double click
+  xdotool mousemove \$((X + 100)) \$((Y + 300)) click 1 # no selection in the picture
+  sleep 0.3
   import -window root -crop "\${WIDTH}x\${HEIGHT}+\${X}+\${Y}" +repage '$shot'
 fi
 # A choice is in the registry the moment it is made.
