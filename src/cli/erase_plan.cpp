@@ -111,6 +111,18 @@ std::vector<std::string> DescribeErase(const device::TPicDevice& device, const I
 std::int32_t ReadEepromToKeep(ChipSession& session, CliContext& ctx, const device::TPicDevice& device,
                               image::THexFile& image, OperationRequest& request) {
     ConsoleHost host(ctx.clock);
+    // A data-protected EEPROM reads as zeros: written back, they would replace
+    // what the chip held. It cannot be kept, so nothing is erased.
+    if (device.Algorithm.Protection.Data != 0) {
+        const std::int32_t at = device.ConfigurationWord.Address;
+        const auto config = QuietDump(session, ctx, device, DumpRequest(at, 1), host);
+        if (const auto word = config.find(at);
+            word != config.end() && device.Algorithm.Protection.ProtectsData(static_cast<std::uint16_t>(word->second)))
+            throw CliFailure(ExitStatus::Trouble,
+                             session.Describe() + ": the data EEPROM is protected (configuration word " +
+                                 Hex4(word->second) + "): it reads as zeros and cannot be kept across the erase, "
+                                 "so nothing was erased (--no-preserve-eeprom lets it go)");
+    }
     const std::map<std::int32_t, std::int32_t> cells =
         QuietDump(session, ctx, device, DumpRequest(device.DataMemory.Address, device.DataMemory.Size), host);
     std::int32_t read = 0;

@@ -40,7 +40,7 @@ extern "C" void OnInterrupt(int) {
 
 InterruptGuard::InterruptGuard() {
     interrupted.store(false);
-    previous_ = std::signal(SIGINT, OnInterrupt);
+    previous_[0] = std::signal(SIGINT, OnInterrupt);
     // Installed after the C library's own (which signal() may have added), so
     // called first. Without a console (a program started detached) there is
     // no Ctrl-C to catch, and a failure here changes nothing.
@@ -49,9 +49,14 @@ InterruptGuard::InterruptGuard() {
 
 InterruptGuard::~InterruptGuard() {
     ::SetConsoleCtrlHandler(OnConsoleControl, FALSE);
-    std::signal(SIGINT, previous_ == SIG_ERR ? SIG_DFL : previous_);
+    std::signal(SIGINT, previous_[0] == SIG_ERR ? SIG_DFL : previous_[0]);
 }
 
 const std::atomic<bool>& InterruptFlag() { return interrupted; }
+
+// Windows has no SIGTERM or SIGHUP to catch here: every stop is Ctrl-C's.
+int InterruptSignal() { return interrupted.load() ? SIGINT : 0; }
+
+int InterruptedStatus() { return 130; }
 
 } // namespace vandrel::cli

@@ -9,6 +9,7 @@
 #include "cli/chip_run.h"
 #include "cli/commands.h"
 #include "common/atomic_file.h"
+#include "common/convert.h"
 #include "image/hex_writer.h"
 
 namespace vandrel::cli {
@@ -60,6 +61,28 @@ std::string BinaryText(const image::THexFile& chip, const device::TPicDevice& de
     return bytes;
 }
 
+// What the configuration word the dump read keeps from being read: "" when
+// nothing, else "the chip is code-protected (configuration word 1FFF): its
+// program memory reads as 0000".
+std::string ProtectionOf(const std::vector<std::string>& log, const device::TPicDevice& device) {
+    const device::TProtection& protection = device.Algorithm.Protection;
+    for (const std::string& line : log) {
+        std::int32_t address = 0, value = 0;
+        if (!ParseWordLine(line, address, value) || address != device.ConfigurationWord.Address)
+            continue;
+        const auto word = static_cast<std::uint16_t>(value);
+        const bool code = protection.ProtectsCode(word), data = protection.ProtectsData(word);
+        if (!code && !data)
+            return "";
+        const std::string what = code && data ? "its program memory and EEPROM read"
+                                 : code       ? "its program memory reads"
+                                              : "its EEPROM reads";
+        return std::string("the chip is ") + (code ? "code" : "data") + "-protected (configuration word " +
+               Hex4(value) + "): " + what + " as 0000";
+    }
+    return "";
+}
+
 } // namespace
 
 ExitStatus RunReadCommand(const Invocation& inv, CliContext& ctx) {
@@ -104,6 +127,13 @@ ExitStatus RunReadCommand(const Invocation& inv, CliContext& ctx) {
         RunOnConsole(session, ctx, console, unused, device, request, plan, choice.check.pace, display);
     if (const ExitStatus status = ExitStatusOf(report.outcome); status != ExitStatus::Success)
         return status; // nothing is written
+
+    if (const std::string locked = ProtectionOf(report.log, device); !locked.empty()) {
+        const std::string message = session.Describe() + ": " + locked;
+        if (!inv.force)
+            throw CliFailure(ExitStatus::Trouble, message + " (--force to write the file anyway)");
+        console.Error(message + " (going on: --force)");
+    }
 
     image::THexFile chip;
     std::int32_t read = 0, kept = 0;

@@ -29,6 +29,12 @@ bool FlagKey(const std::vector<std::string>& section, std::string_view key) {
     return ReadSpecValue(section, key) == 1;
 }
 
+// A bit mask of a 14-bit word; 0 (none) when missing or outside 1..0x3FFF.
+std::uint16_t BitsKey(const std::vector<std::string>& section, std::string_view key) {
+    const std::int32_t value = ReadSpecValue(section, key);
+    return value > 0 && value <= 0x3FFF ? static_cast<std::uint16_t>(value) : 0;
+}
+
 TWriteCycle ReadWriteCycle(const std::vector<std::string>& section, const std::string& area) {
     TWriteCycle cycle;
     cycle.Begin = CommandKey(section, area + ".Begin", {kCodeBeginProgramming, kCodeBeginProgrammingOnly})
@@ -72,7 +78,12 @@ TAlgorithm ReadAlgorithm(const std::vector<std::string>& section, TMemoryRange p
     a.Erase.ProgramCommand = CommandKey(section, "Erase.Program", {kCodeBulkEraseProgram, kCodeChipErase})
                                  .value_or(kCodeBulkEraseProgram);
     a.Erase.LoadConfiguration = FlagKey(section, "Erase.LoadConfiguration");
-    a.Erase.Preload = FlagKey(section, "Erase.Preload");
+    // 1: before both bulk erases; 0x09: before the program erase only.
+    const std::int32_t preload = ReadSpecValue(section, "Erase.Preload");
+    a.Erase.PreloadProgram = preload == 1 || preload == kCodeBulkEraseProgram;
+    a.Erase.PreloadData = preload == 1;
+    a.Erase.Setup = FlagKey(section, "Erase.Setup");
+    a.Erase.Unprotect = FlagKey(section, "Erase.Unprotect");
     a.Erase.Trigger = CommandKey(section, "Erase.Trigger", {kCodeBeginProgramming, kCodeBeginProgrammingOnly});
     a.Erase.End =
         CommandKey(section, "Erase.End", {kCodeEndProgramming, kCodeEndProgrammingShort, kCodeEndProgrammingOld});
@@ -91,6 +102,14 @@ TAlgorithm ReadAlgorithm(const std::vector<std::string>& section, TMemoryRange p
     if (const std::int32_t bg = ReadSpecValue(section, "Calibration.BG");
         bg > 0 && bg <= 0x3FFF && configurationWord.Address >= 0 && configurationWord.Size > 0)
         a.Calibration.BandgapMask = static_cast<std::uint16_t>(bg);
+
+    // Protection bits need a configuration word to sit in.
+    if (configurationWord.Address >= 0 && configurationWord.Size > 0) {
+        a.Protection.Code = BitsKey(section, "Protection.CP");
+        a.Protection.Data = BitsKey(section, "Protection.CPD");
+        if (a.Protection.Any())
+            a.Protection.Active = ReadSpecValue(section, "Protection.Active") == 1 ? 1 : 0;
+    }
 
     a.ConfigurationMasks = ReadMasks(section);
     return a;

@@ -19,6 +19,11 @@ inline constexpr int kCodeEndProgrammingOld = 0x0E;    // End Programming of the
 inline constexpr int kCodeBulkEraseProgram = 0x09;
 inline constexpr int kCodeChipErase = 0x1F;
 
+// How long the chip wants after an End Programming before the next command
+// (TDIS), where its specification gives none: the 100 us of the later 14-bit
+// specifications, which also covers DS41191D's 0.5 us.
+inline constexpr std::int64_t kTdisUs = 100;
+
 // The programming cycle of one area, one word at a time.
 struct TWriteCycle {
     int Begin = kCodeBeginProgramming; // 0x08, or 0x18 Begin Programming Only
@@ -31,9 +36,17 @@ struct TWriteCycle {
 struct TEraseAlgorithm {
     int ProgramCommand = kCodeBulkEraseProgram; // 0x09, or 0x1F Chip Erase
     bool LoadConfiguration = false; // Load Configuration 0x3FFF before the program erase
-    bool Preload = false;           // Load Data 0x3FFF before a bulk erase (0x09, 0x0B)
+    bool PreloadProgram = false;    // Load Data 0x3FFF before Bulk Erase Program Memory (0x09)
+    bool PreloadData = false;       // Load Data for Data Memory 0x3FFF before Bulk Erase Data Memory (0x0B)
     std::optional<int> Trigger;     // Begin Programming after a bulk erase
     std::optional<int> End;         // End Programming after the trigger's wait
+    // The Bulk Erase Setup cycle (0x01, 0x07, the trigger, Tera, 0x01, 0x07)
+    // takes the place of the bulk erase command and its trigger.
+    bool Setup = false;
+    // Before the program erase, the code-protect disable: Load Configuration
+    // 0x3FFF, Increments up to the configuration word, the Bulk Erase Setup
+    // cycle; the erase the other keys describe follows.
+    bool Unprotect = false;
     friend bool operator==(const TEraseAlgorithm&, const TEraseAlgorithm&) = default;
 };
 
@@ -45,12 +58,33 @@ struct TCalibration {
     friend bool operator==(const TCalibration&, const TCalibration&) = default;
 };
 
+// The protection bits of the (first) configuration word. A chip whose word
+// holds all of them at the active value (the 16F84A's ten CP bits count
+// only together, DS30262E Register 3-1) reads that memory as 0 and takes no
+// writes there.
+struct TProtection {
+    std::uint16_t Code = 0; // CP: protects the program memory
+    std::uint16_t Data = 0; // CPD: protects the data EEPROM (the 16F84A's CP bits do both)
+    int Active = 0;         // the value of a protecting bit: 0 (active low) or 1
+    bool Any() const { return Code != 0 || Data != 0; }
+    bool ProtectsCode(std::uint16_t word) const { return On(word, Code); }
+    bool ProtectsData(std::uint16_t word) const { return On(word, Data); }
+    bool Protects(std::uint16_t word) const { return ProtectsCode(word) || ProtectsData(word); }
+    friend bool operator==(const TProtection&, const TProtection&) = default;
+
+private:
+    bool On(std::uint16_t word, std::uint16_t bits) const {
+        return bits != 0 && (word & bits) == (Active != 0 ? bits : 0);
+    }
+};
+
 struct TAlgorithm {
     TEraseAlgorithm Erase;
     TWriteCycle Program;
     TWriteCycle Configuration;
     TWriteCycle Data;
     TCalibration Calibration;
+    TProtection Protection;
     // Implemented bits of the configuration words, in address order; a word
     // past the end of the list takes the last mask. Empty: all 16 bits count.
     std::vector<std::uint16_t> ConfigurationMasks;
@@ -64,8 +98,9 @@ struct TMemoryRange;
 
 // Reads the algorithm keys of a section (key=value lines). A key that is
 // missing, not a number or outside its documented values keeps its default;
-// nothing is reported. The calibration keys are kept only where they fall
-// inside the program memory and the configuration word they name.
+// nothing is reported. The calibration and protection keys are kept only
+// where they fall inside the program memory and the configuration word they
+// name.
 TAlgorithm ReadAlgorithm(const std::vector<std::string>& section, TMemoryRange programMemory,
                          TMemoryRange configurationWord);
 

@@ -9,14 +9,6 @@
 
 namespace vandrel::programmer {
 
-namespace {
-
-// Load Configuration puts the chip's address counter here, whatever the
-// device file gives as the configuration area's start.
-constexpr std::int32_t kConfigurationBase = 0x2000;
-
-} // namespace
-
 bool TFarmOperations::StepTo(TFarmLink& link, std::int32_t& counter, std::int32_t target, bool stoppable) {
     while (counter < target) {
         if (stoppable && Stopped())

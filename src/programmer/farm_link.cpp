@@ -59,6 +59,13 @@ void TFarmLink::Wait(std::int64_t ms) {
     clock_.WaitMs(ms);
 }
 
+void TFarmLink::WaitUs(std::int64_t us) {
+    if (!lost_ && lines_.PauseUs(clock_, us))
+        return;
+    lost_ = true;
+    clock_.WaitUs(us);
+}
+
 void TFarmLink::FarmSend(std::int16_t Value, int Count) {
     // Every frame ends with a 0 bit and FarmReset leaves data at 0, so each
     // call may start from an assumed 0 level; a change is only left behind

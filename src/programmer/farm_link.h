@@ -36,6 +36,14 @@ inline constexpr int kBulkEraseDataMemory = 0x0B;
 inline constexpr int kEndProgramming = 0x17;
 inline constexpr int kBeginProgrammingOnly = 0x18;
 inline constexpr int kChipErase = 0x1F;
+// Bulk Erase Setup 1 and 2: around a Begin Programming, the erase of the
+// 16F8x parts (DS30262E); from the configuration word, their code-protect disable.
+inline constexpr int kBulkEraseSetup1 = 0x01;
+inline constexpr int kBulkEraseSetup2 = 0x07;
+
+// Load Configuration puts the chip's address counter here, whatever the
+// device file gives as the configuration area's start.
+inline constexpr std::int32_t kConfigurationBase = 0x2000;
 
 class TFarmLink {
 public:
@@ -54,6 +62,8 @@ public:
     // Holds the lines as they are for `ms` milliseconds (a programming or
     // erase cycle); also once the link is lost.
     void Wait(std::int64_t ms);
+    // The same for `us` microseconds (the pause after End Programming).
+    void WaitUs(std::int64_t us);
 
     // Every attempt at one line change failed, or a batch of them could not
     // be sent: the link has stopped driving the chip for the rest of this

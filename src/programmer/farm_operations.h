@@ -54,6 +54,14 @@ private:
     void Wait(TFarmLink& link, std::int32_t ms);
     void ResetChip(TFarmLink& link);
     void EraseStep(TFarmLink& link, bool program);
+    void SetupCycle(TFarmLink& link);
+    void LoadConfigurationUpTo(TFarmLink& link, std::int16_t data, std::int32_t address);
+    // End Programming, then TDIS before the next command.
+    void EndProgramming(TFarmLink& link, int command);
+    // The image's configuration word turns on a protection of the device.
+    bool ImageProtects() const;
+    std::uint16_t ChipConfigurationWord(TFarmLink& link);
+    const char* ProtectedAreaLine(TFarmLink& link, bool data);
     bool ImageCheck();
     bool RunWordStep(TFarmLink& link, const WordStep& step, std::int32_t& errors);
     void ShowStepStatus(const char* prefix);
@@ -84,6 +92,9 @@ private:
     // restore writes there even if another device is chosen meanwhile.
     device::TCalibration keptFrom_;
     std::int32_t keptConfigurationWord_ = 0;
+    // What the chip's configuration word holds, as far as this run knows
+    // (it erased or wrote it, or read it for a verify).
+    std::optional<std::uint16_t> chipConfigurationWord_;
 };
 
 } // namespace vandrel::programmer

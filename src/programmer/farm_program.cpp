@@ -118,6 +118,7 @@ void TFarmOperations::FarmProgram() {
     // The run's own copy: Clear Buffer or a new file during the run change the
     // window's image, not what this run writes and verifies.
     runImage_ = std::make_unique<image::THexFile>(image_);
+    chipConfigurationWord_.reset();
 
     host_.TickLvp();
     Pump();
@@ -133,6 +134,8 @@ void TFarmOperations::FarmProgram() {
             return;
         if (read == CalibrationRead::Kept) {
             EraseStep(link, true);
+            // The program erase clears the configuration word, protection included.
+            chipConfigurationWord_ = 0x3FFF;
             if (kept_)
                 RestoreCalibrationStep(link, errors);
         }
@@ -152,26 +155,83 @@ void TFarmOperations::FarmProgram() {
     if (anyWordStep && !ImageCheck())
         return;
 
+    // A configuration word that protects the chip would lock the program
+    // memory and the EEPROM as soon as it is written: it goes last, after
+    // both are written and verified.
+    const bool configurationLast = ImageProtects();
+
     if (host_.IsChecked(StepBox::WriteProgram) && !RunWordStep(link, kWriteProgram, errors))
         return;
     if (Stopped())
         return;
-    if (host_.IsChecked(StepBox::WriteConfigurationMemory) && !RunWordStep(link, kWriteConfiguration, errors))
-        return;
-    if (Stopped())
-        return;
+    if (!configurationLast) {
+        if (host_.IsChecked(StepBox::WriteConfigurationMemory) && !RunWordStep(link, kWriteConfiguration, errors))
+            return;
+        if (Stopped())
+            return;
+    }
     if (host_.IsChecked(StepBox::WriteDataMemory) && !RunWordStep(link, kWriteData, errors))
         return;
     // The verify steps and the summary have no stop check of their own: a
     // pending stop is seen at the first address of the next verify step.
     if (host_.IsChecked(StepBox::VerifyProgram) && !RunWordStep(link, kVerifyProgram, errors))
         return;
-    if (host_.IsChecked(StepBox::VerifyConfigurationMemory) && !RunWordStep(link, kVerifyConfiguration, errors))
+    if (!configurationLast && host_.IsChecked(StepBox::VerifyConfigurationMemory) &&
+        !RunWordStep(link, kVerifyConfiguration, errors))
         return;
     if (host_.IsChecked(StepBox::VerifyDataMemory) && !RunWordStep(link, kVerifyData, errors))
         return;
+    if (configurationLast) {
+        if (Stopped())
+            return;
+        if (host_.IsChecked(StepBox::WriteConfigurationMemory)) {
+            host_.AppendLog("Configuration word protects the chip: written last, after the verify.");
+            if (!RunWordStep(link, kWriteConfiguration, errors))
+                return;
+        }
+        if (host_.IsChecked(StepBox::VerifyConfigurationMemory) && !RunWordStep(link, kVerifyConfiguration, errors))
+            return;
+    }
 
     host_.AppendLog(errors == 0 ? std::string("complete.") : std::to_string(errors) + " errors.");
+}
+
+bool TFarmOperations::ImageProtects() const {
+    const device::TProtection& protection = device_.Algorithm.Protection;
+    const std::int16_t word = image_.GetWord(device_.ConfigurationWord.Address);
+    return protection.Any() && word >= 0 && protection.Protects(static_cast<std::uint16_t>(word));
+}
+
+// The chip's configuration word, for a verify step of a device with
+// protection bits: the run's own knowledge where it erased or wrote the
+// word, else read from the chip (a reset, Load Configuration, Increments,
+// Read; no log line). 3FFF for a device without a configuration word.
+std::uint16_t TFarmOperations::ChipConfigurationWord(TFarmLink& link) {
+    if (chipConfigurationWord_)
+        return *chipConfigurationWord_;
+    const std::int32_t address = device_.ConfigurationWord.Address;
+    std::uint16_t word = 0x3FFF;
+    if (address >= kConfigurationBase && device_.ConfigurationWord.Size > 0) {
+        link.FarmReset();
+        LoadConfigurationUpTo(link, 0, address);
+        word = link.FarmRead(kReadDataFromProgramMemory);
+    }
+    chipConfigurationWord_ = word;
+    return word;
+}
+
+// The line a verify step logs instead of its words when the chip's
+// configuration word keeps the area from being read; none when it can be read.
+const char* TFarmOperations::ProtectedAreaLine(TFarmLink& link, bool data) {
+    const device::TProtection& protection = device_.Algorithm.Protection;
+    if (!(data ? protection.Data : protection.Code))
+        return nullptr;
+    const std::uint16_t word = ChipConfigurationWord(link);
+    if (data)
+        return protection.ProtectsData(word) ? "Data EEPROM is protected: it reads as 0000 and cannot be verified."
+                                             : nullptr;
+    return protection.ProtectsCode(word) ? "Program memory is code-protected: it reads as 0000 and cannot be verified."
+                                         : nullptr;
 }
 
 // The erase of program (and configuration) memory, or of data memory. Without
@@ -185,17 +245,50 @@ void TFarmOperations::EraseStep(TFarmLink& link, bool program) {
     ResetChip(link);
     host_.ShowStatus(text);
     host_.AppendLog(std::string("<") + text + ">");
+    if (program && erase.Unprotect) {
+        // DS30262E 4.1: from the configuration word, the setup cycle clears
+        // the code protection (and every memory); a bulk erase cannot.
+        LoadConfigurationUpTo(link, 0x3FFF, device_.ConfigurationWord.Address);
+        SetupCycle(link);
+    }
     if (program && erase.LoadConfiguration)
         link.FarmWrite(kLoadConfiguration, 0x3FFF);
-    if (bulk && erase.Preload)
+    if (bulk && (program ? erase.PreloadProgram : erase.PreloadData))
         link.FarmWrite(program ? kLoadDataForProgramMemory : kLoadDataForDataMemory, 0x3FFF);
+    if (bulk && erase.Setup) {
+        SetupCycle(link);
+        return;
+    }
     link.FarmWrite(command, -1);
     const bool triggered = bulk && erase.Trigger.has_value();
     if (triggered)
         link.FarmWrite(*erase.Trigger, -1);
     Wait(link, device_.Tera);
     if (triggered && erase.End)
-        link.FarmWrite(*erase.End, -1);
+        EndProgramming(link, *erase.End);
+}
+
+// Load Configuration with `data`, then Increments (no message pump) up to `address`.
+void TFarmOperations::LoadConfigurationUpTo(TFarmLink& link, std::int16_t data, std::int32_t address) {
+    link.FarmWrite(kLoadConfiguration, data);
+    for (std::int32_t counter = kConfigurationBase; counter < address; ++counter)
+        link.FarmWrite(kIncrementAddress, -1);
+}
+
+// Bulk Erase Setup 1 and 2, the Begin Programming that starts the erase,
+// Tera, and the two setup commands again.
+void TFarmOperations::SetupCycle(TFarmLink& link) {
+    link.FarmWrite(kBulkEraseSetup1, -1);
+    link.FarmWrite(kBulkEraseSetup2, -1);
+    link.FarmWrite(device_.Algorithm.Erase.Trigger.value_or(kBeginEraseProgrammingCycle), -1);
+    Wait(link, device_.Tera);
+    link.FarmWrite(kBulkEraseSetup1, -1);
+    link.FarmWrite(kBulkEraseSetup2, -1);
+}
+
+void TFarmOperations::EndProgramming(TFarmLink& link, int command) {
+    link.FarmWrite(command, -1);
+    link.WaitUs(device::kTdisUs);
 }
 
 bool TFarmOperations::ImageCheck() {
@@ -235,11 +328,21 @@ bool TFarmOperations::RunWordStep(TFarmLink& link, const WordStep& step, std::in
         host_.AppendLog(step.EmptyLine);
         return true;
     }
+    // A protected area reads as zeros: one line says so, counted as one error.
+    const char* unreadable =
+        !step.Write && step.Where != Area::Configuration && words > 0 && device_.Algorithm.Protection.Any()
+            ? ProtectedAreaLine(link, step.Where == Area::Data)
+            : nullptr;
     ResetChip(link);
     host_.AppendLog(step.Heading);
     host_.SetProgressMax(words);
     host_.SetProgressMin(0);
     host_.SetProgressPosition(0);
+    if (unreadable) {
+        host_.AppendLog(unreadable);
+        ++errors;
+        return true;
+    }
     if (step.OpeningCommand)
         link.FarmWrite(*step.OpeningCommand, 0);
 
@@ -285,6 +388,8 @@ bool TFarmOperations::RunWordStep(TFarmLink& link, const WordStep& step, std::in
                                                : step.Where == Area::Configuration ? algorithm.Configuration
                                                                                    : algorithm.Data;
             r = WriteWord(link, cycle, *step.LoadCommand, step.ReadCommand, sent, step.DataDelay);
+            if (step.Where == Area::Configuration && i == device_.ConfigurationWord.Address)
+                chipConfigurationWord_ = r;
         } else {
             r = link.FarmRead(step.ReadCommand);
         }
@@ -305,7 +410,7 @@ std::uint16_t TFarmOperations::WriteWord(TFarmLink& link, const device::TWriteCy
     link.FarmWrite(cycle.Begin, -1);
     Wait(link, cycle.Wait.value_or(dataDelay ? device_.Tdprog : device_.Tprog));
     if (cycle.End)
-        link.FarmWrite(*cycle.End, -1);
+        EndProgramming(link, *cycle.End);
     return link.FarmRead(read);
 }
 

@@ -4,12 +4,12 @@
 
 namespace vandrel::serial {
 
-std::size_t Ft232rTiming::IdleBytes(std::int64_t ms) const {
-    if (ms <= 0)
+std::size_t Ft232rTiming::IdleBytesUs(std::int64_t us) const {
+    if (us <= 0)
         return 0;
     // Rounded up: never a tick short of the wait.
     const std::int64_t perSecond = std::max(bytesPerSecond, 1);
-    return static_cast<std::size_t>((ms * perSecond + 999) / 1000);
+    return static_cast<std::size_t>((us * perSecond + 999'999) / 1'000'000);
 }
 
 Ft232rLines::Ft232rLines(FtdiDevice& device, const Ft232rTiming& timing, std::uint8_t pins)
@@ -115,6 +115,16 @@ bool Ft232rLines::Pause(Clock& clock, std::int64_t ms) {
             return false;
     }
     clock.WaitMs(ms);
+    return true;
+}
+
+bool Ft232rLines::PauseUs(Clock& clock, std::int64_t us) {
+    if (us >= timing_.maxStreamWaitMs * 1000)
+        return Pause(clock, (us + 999) / 1000);
+    std::lock_guard lock(mutex_);
+    if (problem_)
+        return false;
+    stream_.Hold(timing_.IdleBytesUs(us));
     return true;
 }
 

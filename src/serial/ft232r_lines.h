@@ -38,8 +38,9 @@ struct Ft232rTiming {
     // several (the pins hold between them, which only lengthens a tick).
     std::size_t maxTransferBytes = 65536;
 
-    // Idle bytes that keep the pins for at least `ms`.
-    std::size_t IdleBytes(std::int64_t ms) const;
+    // Idle bytes that keep the pins for at least `ms` (`us`).
+    std::size_t IdleBytes(std::int64_t ms) const { return IdleBytesUs(ms * 1000); }
+    std::size_t IdleBytesUs(std::int64_t us) const;
 };
 
 class Ft232rLines final : public ModemLines {
@@ -56,6 +57,7 @@ public:
     bool CollectSamples(std::vector<StatusSample>& samples) override;
     bool Flush() override;
     bool Pause(Clock& clock, std::int64_t ms) override;
+    bool PauseUs(Clock& clock, std::int64_t us) override;
 
     // What ended the link (kind None while it works).
     FtdiProblem Problem() const;

@@ -158,6 +158,8 @@ bool FtdiPortDriver::Flush() { return lines_ && lines_->Flush(); }
 
 bool FtdiPortDriver::Pause(Clock& clock, std::int64_t ms) { return lines_ && lines_->Pause(clock, ms); }
 
+bool FtdiPortDriver::PauseUs(Clock& clock, std::int64_t us) { return lines_ && lines_->PauseUs(clock, us); }
+
 PortDriverFactory MakeFtdiPortFactory(std::shared_ptr<FtdiBus> bus, FtdiTarget target, Ft232rTiming timing,
                                       std::shared_ptr<FtdiProblem> lastProblem) {
     return [bus = std::move(bus), target = std::move(target), timing,

@@ -55,6 +55,7 @@ public:
     bool CollectSamples(std::vector<StatusSample>& samples) override;
     bool Flush() override;
     bool Pause(Clock& clock, std::int64_t ms) override;
+    bool PauseUs(Clock& clock, std::int64_t us) override;
 
     // The bit-bang lines while open (null while closed).
     const Ft232rLines* Lines() const { return lines_.get(); }

@@ -132,6 +132,11 @@ public:
         clock.WaitMs(ms);
         return true;
     }
+    // The same for `us` microseconds (the pause after End Programming).
+    virtual bool PauseUs(Clock& clock, std::int64_t us) {
+        clock.WaitUs(us);
+        return true;
+    }
 
 private:
     std::vector<StatusSample> sampled_;

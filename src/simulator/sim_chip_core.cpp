@@ -69,6 +69,29 @@ bool SimCore::IsProtected(std::int32_t address) const {
     return !protectedWords.empty() && protectedWords.count(address) != 0;
 }
 
+std::int32_t SimCore::ConfigurationWordIndex() const {
+    const std::int32_t offset = device.ConfigurationWord.Address - kConfigBase;
+    return device.ConfigurationWord.Size > 0 && offset >= 0 && offset < static_cast<std::int32_t>(config.size()) &&
+                   offset != deviceIdIndex
+               ? offset
+               : -1;
+}
+
+std::uint16_t SimCore::ConfigurationWord() const {
+    const std::int32_t index = ConfigurationWordIndex();
+    return index < 0 ? kErasedWord : config[static_cast<std::size_t>(index)];
+}
+
+bool SimCore::CodeProtected() const {
+    const std::uint16_t bits = family->Protection().code;
+    return bits != 0 && (ConfigurationWord() & bits) == 0;
+}
+
+bool SimCore::DataProtected() const {
+    const std::uint16_t bits = family->Protection().data;
+    return bits != 0 && (ConfigurationWord() & bits) == 0;
+}
+
 std::int32_t SimCore::ProgramIndex(std::int32_t address) const {
     return program.empty() ? -1 : static_cast<std::int32_t>(static_cast<std::size_t>(address) % program.size());
 }
@@ -80,7 +103,9 @@ std::int32_t SimCore::DataIndex(std::int32_t address) const {
 std::uint16_t SimCore::ProgramSideWord(std::int32_t address) const {
     if (address < kConfigBase) {
         const std::int32_t index = ProgramIndex(address);
-        return index < 0 ? 0 : program[static_cast<std::size_t>(index)];
+        if (index < 0 || (CodeProtected() && index != family->ReadableWhenProtected(*this)))
+            return 0;
+        return program[static_cast<std::size_t>(index)];
     }
     const std::int32_t offset = address - kConfigBase;
     return offset < static_cast<std::int32_t>(config.size()) ? config[static_cast<std::size_t>(offset)] : 0;
@@ -90,22 +115,30 @@ void SimCore::ProgramWord(std::int32_t address, std::uint16_t value, bool progra
     value &= 0x3FFF;
     if (address < kConfigBase) {
         const std::int32_t index = ProgramIndex(address);
-        if (index < 0 || IsProtected(index))
+        if (index < 0 || IsProtected(index) || CodeProtected())
             return;
         auto& word = program[static_cast<std::size_t>(index)];
         word = programOnly ? static_cast<std::uint16_t>(word & value) : value;
         return;
     }
     const std::int32_t offset = address - kConfigBase;
-    if (offset >= static_cast<std::int32_t>(config.size()) || offset == deviceIdIndex || IsProtected(address))
+    // 0x2004 and 0x2005 are reserved: a write there does nothing.
+    if (offset >= static_cast<std::int32_t>(config.size()) || offset == deviceIdIndex || offset == 4 ||
+        offset == 5 || IsProtected(address))
         return;
     const auto i = static_cast<std::size_t>(offset);
+    if (offset == ConfigurationWordIndex()) {
+        // A protection once on stays on until the family's erase.
+        const SimFamily::ProtectionBits bits = family->Protection();
+        const std::uint16_t kept = (CodeProtected() ? bits.code : 0) | (DataProtected() ? bits.data : 0);
+        value = static_cast<std::uint16_t>(value & ~kept);
+    }
     config[i] = static_cast<std::uint16_t>((programOnly ? config[i] & value : value) & configBits[i]);
 }
 
 void SimCore::ProgramCell(std::int32_t address, std::uint16_t value, bool programOnly) {
     const std::int32_t index = DataIndex(address);
-    if (index < 0 || IsProtected(kDataBase + index))
+    if (index < 0 || IsProtected(kDataBase + index) || DataProtected())
         return;
     auto& cell = data[static_cast<std::size_t>(index)];
     cell = static_cast<std::uint8_t>((programOnly ? cell & value : value) & 0xFF);
@@ -216,8 +249,15 @@ void SimCore::ResetFrame() {
 
 void SimCore::Execute(int command) {
     ++commands;
-    if (Interrupt(command))
+    const std::int64_t now = clock.NowUs();
+    if (now < tdisDueUs)
+        Violation(CommandName(command) + " " + MsText(now - (tdisDueUs - family->TdisUs())) +
+                  " ms after End Programming, within TDIS (" + MsText(family->TdisUs()) + " ms)");
+    tdisDueUs = 0;
+    if (Interrupt(command)) {
+        tdisDueUs = now + family->TdisUs();
         return;
+    }
     const std::optional<ArmedErase> wasArmed = armed;
     armed.reset();
     switch (command) {
@@ -234,7 +274,7 @@ void SimCore::Execute(int command) {
             word = ProgramSideWord(counter);
         } else {
             const std::int32_t index = DataIndex(counter);
-            word = index >= 0 ? data[static_cast<std::size_t>(index)] : 0;
+            word = index >= 0 && !DataProtected() ? data[static_cast<std::size_t>(index)] : 0;
         }
         readWord = static_cast<std::uint16_t>(((word & ~stuckMask) | stuckValue) & 0x3FFF);
         readCycle = 0;

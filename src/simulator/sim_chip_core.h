@@ -57,6 +57,7 @@ struct SimCore {
     struct ArmedErase {
         bool data = false;
         bool fromConfiguration = false; // the counter stood in the configuration area
+        int setup = 0; // Bulk Erase Setup 1 (0x01) seen: 1; then Setup 2 (0x07): 2
     };
 
     SimCore(const device::TPicDevice& d, Clock& c);
@@ -101,10 +102,17 @@ struct SimCore {
     std::uint64_t lineChanges = 0;
     std::uint64_t commands = 0;
     std::int64_t requiredMs = 0; // the times of every cycle begun, added up
+    std::int64_t tdisDueUs = 0;  // no command before this, after an End Programming
 
     // ---- memories (for the families) -------------------------------------
 
     bool IsProtected(std::int32_t address) const;
+    // The (first) configuration word; 3FFF on a chip without one.
+    std::uint16_t ConfigurationWord() const;
+    std::int32_t ConfigurationWordIndex() const; // in `config`, or -1
+    // The configuration word's code and data protection, as the family reads it.
+    bool CodeProtected() const;
+    bool DataProtected() const;
     // Program memory index of a counter below 0x2000 (wraps on the size); -1 without memory.
     std::int32_t ProgramIndex(std::int32_t address) const;
     // Data cells are addressed by the low bits of the counter, whatever area it is in.
@@ -160,6 +168,16 @@ public:
     // After every memory was erased by the factory (construction, EraseAll).
     virtual void FactoryFresh(SimCore& /*core*/) {}
     virtual bool CalibrationLost(const SimCore& /*core*/) const { return false; }
+    // The protection bits of the first configuration word (active low: all
+    // of them at 0 protect); none on a chip the simulator does not know.
+    struct ProtectionBits {
+        std::uint16_t code = 0, data = 0;
+    };
+    virtual ProtectionBits Protection() const { return {}; }
+    // A program word that reads as itself under code protection (12F629: OSCCAL); -1 none.
+    virtual std::int32_t ReadableWhenProtected(const SimCore& /*core*/) const { return -1; }
+    // TDIS: how long after End Programming the next command must wait.
+    virtual std::int64_t TdisUs() const { return 0; }
     virtual void SetFactoryCalibration(SimCore& /*core*/, std::uint16_t /*osccal*/, std::uint16_t /*bandgap*/) {}
 };
 

@@ -13,6 +13,8 @@ namespace vandrel::simulator {
 
 namespace {
 
+constexpr int kBulkEraseSetup1 = 0x01;
+constexpr int kBulkEraseSetup2 = 0x07;
 constexpr int kBeginProgramming = 0x08;
 constexpr int kBulkEraseProgram = 0x09;
 constexpr int kEndProgrammingShort = 0x0A; // End Programming of the 12F6xx parts
@@ -69,7 +71,22 @@ void StartWordCycle(SimCore& core, bool external, std::int64_t ms, bool programO
         core.StartInternal(ms, std::move(name), std::move(complete), std::move(spoil));
 }
 
-// ---- 16F62xA, and any chip the simulator does not know ----------------------
+// Bulk Erase Program Memory of the 16F62xA and the 12F629 family: the
+// configuration word goes whatever CP is, the user IDs too when the counter
+// stood in the configuration area, the EEPROM when CPD is on (DS41196G
+// Table 3-1, DS41191D 2.3.1.9).
+void StartProgramErase(SimCore& core, std::int64_t ms) {
+    const bool ids = core.counter >= kConfigBase;
+    core.StartInternal(ms, "bulk erase of program memory", [&core, ids] {
+        const bool data = core.DataProtected();
+        core.EraseProgram();
+        core.EraseConfiguration(ids);
+        if (data)
+            core.EraseData();
+    });
+}
+
+// ---- any chip the simulator does not know (and the 16F62xA's base) ----------
 // Begin Programming writes the latched word, timed Tprog (Tdprog for data);
 // the bulk erases run by themselves for Tera. Everything else is ignored.
 class OneWordFamily : public SimFamily {
@@ -94,26 +111,81 @@ protected:
     }
 };
 
+// ---- 16F627A/628A/648A (DS41196G) -----------------------------------------
+// Begin Programming only programs program and configuration words: it
+// clears bits and never sets one (§2.4.4); data cells are written whole. Bulk
+// Erase Program Memory clears the program memory and the configuration word
+// whatever CP is, the user IDs too when the counter stood in the
+// configuration area, and the data EEPROM when CPD is on (Table 3-1). Bulk
+// Erase Data Memory clears the EEPROM and leaves CPD as it is. CP is bit 13,
+// CPD bit 8.
+class F62xAFamily final : public OneWordFamily {
+public:
+    const char* Name() const override { return "16F62xA"; }
+    ProtectionBits Protection() const override { return {0x2000, 0x0100}; }
+    void Command(SimCore& core, int command, std::optional<SimCore::ArmedErase>) override {
+        switch (command) {
+        case kBeginProgramming: WriteLatched(core, core.latchKind != SimCore::Latch::Data); break;
+        case kBulkEraseProgram: StartProgramErase(core, core.device.Tera); break;
+        case kBulkEraseData: Erase(core, {true, false}); break;
+        default: break;
+        }
+    }
+};
+
 // ---- 16F84A ---------------------------------------------------------------
 // Begin Programming erases and programs a word. A bulk erase (0x09, 0x0B)
 // does nothing until a Begin Programming (0x08 or 0x18) follows it at once;
 // that one then runs the erase for Tera.
+//
+// Code protection (DS30262E §4): bits 13:4 are all CP, and any of them at 0
+// protects program and data memory alike. A bulk erase then does nothing;
+// only the code-protect disable clears it: Load Configuration, Increments to
+// 0x2007, Bulk Erase Setup 1 and 2 (0x01, 0x07), Begin Programming, Tera,
+// which erases every memory and the configuration word. The setup cycle
+// from anywhere else erases nothing here.
 class F84Family final : public OneWordFamily {
 public:
     const char* Name() const override { return "16F84A"; }
+    ProtectionBits Protection() const override { return {0x3FF0, 0x3FF0}; }
     void Command(SimCore& core, int command, std::optional<SimCore::ArmedErase> armed) override {
         switch (command) {
         case kBeginProgramming:
         case kBeginProgrammingOnly:
-            if (armed)
-                Erase(core, *armed);
+            if (armed && armed->setup == 2)
+                SetupErase(core);
+            else if (armed && armed->setup == 0)
+                ProtectedErase(core, *armed);
             else
                 WriteLatched(core, command == kBeginProgrammingOnly);
             break;
         case kBulkEraseProgram: core.armed = SimCore::ArmedErase{false, core.counter >= kConfigBase}; break;
         case kBulkEraseData: core.armed = SimCore::ArmedErase{true, false}; break;
+        case kBulkEraseSetup1: core.armed = SimCore::ArmedErase{false, false, 1}; break;
+        case kBulkEraseSetup2:
+            if (armed && armed->setup == 1)
+                core.armed = SimCore::ArmedErase{false, false, 2};
+            break;
         default: break;
         }
+    }
+
+private:
+    static void ProtectedErase(SimCore& core, SimCore::ArmedErase erase) {
+        core.StartInternal(core.device.Tera, EraseName(erase), [&core, erase] {
+            if (!core.CodeProtected())
+                EraseAction(core, erase)();
+        });
+    }
+    static void SetupErase(SimCore& core) {
+        const bool atWord = core.counter == core.device.ConfigurationWord.Address;
+        core.StartInternal(core.device.Tera, "bulk erase setup cycle", [&core, atWord] {
+            if (!atWord)
+                return;
+            core.EraseConfiguration(true);
+            core.EraseProgram();
+            core.EraseData();
+        });
     }
 };
 
@@ -124,8 +196,10 @@ public:
 // programs, it cannot set bits; data cells are erased and written. A bulk
 // erase of program memory wipes the calibration word and the whole
 // configuration word; the user IDs go too when the counter stood in the
-// configuration area. 0x18 is externally timed, ended by 0x0A, and leaves the
-// configuration word alone.
+// configuration area, the EEPROM when CPD (bit 8) is on. The data erase does
+// nothing while CPD is on. CP is bit 7; under it program memory reads 0
+// except the calibration word. 0x18 is externally timed, ended by 0x0A, and
+// leaves the configuration word alone.
 class CalibratedFamily final : public SimFamily {
 public:
     static constexpr std::int64_t kTprog = 3, kTprogExternal = 2, kTdprog = 6, kTera = 6;
@@ -146,20 +220,22 @@ public:
                 core.StartExternal(kTprogExternal, kEndProgrammingShort, "programming cycle at " + At(core.counter),
                                    [] {});
             break;
-        case kBulkEraseProgram: {
-            const bool ids = core.counter >= kConfigBase;
-            core.StartInternal(kTera, "bulk erase of program memory", [&core, ids] {
-                core.EraseProgram();
-                core.EraseConfiguration(ids);
-            });
-            break;
-        }
+        case kBulkEraseProgram: StartProgramErase(core, kTera); break;
         case kBulkEraseData:
-            core.StartInternal(kTera, "bulk erase of data memory", [&core] { core.EraseData(); });
+            core.StartInternal(kTera, "bulk erase of data memory", [&core] {
+                if (!core.DataProtected())
+                    core.EraseData();
+            });
             break;
         default: break;
         }
     }
+
+    ProtectionBits Protection() const override { return {0x0080, 0x0100}; }
+    std::int32_t ReadableWhenProtected(const SimCore& core) const override {
+        return static_cast<std::int32_t>(core.program.size()) - 1;
+    }
+    std::int64_t TdisUs() const override { return 1; } // DS41191D: 0.5 us
 
     void FactoryFresh(SimCore& core) override {
         const std::int32_t word = ConfigIndex(core);
@@ -183,12 +259,7 @@ public:
     }
 
 private:
-    static std::int32_t ConfigIndex(const SimCore& core) {
-        const std::int32_t offset = core.device.ConfigurationWord.Address - kConfigBase;
-        return offset >= 0 && offset < static_cast<std::int32_t>(core.config.size()) && offset != core.deviceIdIndex
-                   ? offset
-                   : -1;
-    }
+    static std::int32_t ConfigIndex(const SimCore& core) { return core.ConfigurationWordIndex(); }
     void WriteFactoryWords(SimCore& core) const {
         if (!core.program.empty())
             core.program.back() = osccal_;
@@ -211,6 +282,9 @@ private:
 // data cells go one at a time. Chip Erase (0x1F) clears program memory, data
 // memory and the configuration words, the user IDs too from the
 // configuration area. A bulk erase (0x09, 0x0B) waits for a 0x08 trigger.
+// CP is bit 13, CPD bit 8: Bulk Erase Program does nothing while CP is on,
+// Bulk Erase Data nothing while CPD is on; only the chip erase clears them.
+// After End Programming the next command waits TDIS (100 us: none is given).
 struct RowTimes {
     int latches;
     bool eraseProgramExternal; // 0x08 ends with End Programming (0x17)
@@ -222,14 +296,18 @@ struct RowTimes {
     const char* name;
 };
 
+// The 16F87/88 and 16F818/819 data cycle: the EEPROM's erase/write time
+// of 8 ms, where the programming specification's 1 ms covers program words.
 constexpr RowTimes k87xA{8, false, 1, 10, 10, 10, 10, "16F87xA"};
-constexpr RowTimes k87_88{4, true, 1, 1, 1, 10, 10, "16F87/88"};
-constexpr RowTimes k81x{4, true, 1, 1, 1, 2, 8, "16F818/819"};
+constexpr RowTimes k87_88{4, true, 1, 1, 8, 10, 10, "16F87/88"};
+constexpr RowTimes k81x{4, true, 1, 1, 8, 2, 8, "16F818/819"};
 
 class RowFamily final : public SimFamily {
 public:
     explicit RowFamily(const RowTimes& times) : t_(times) {}
     const char* Name() const override { return t_.name; }
+    ProtectionBits Protection() const override { return {0x2000, 0x0100}; }
+    std::int64_t TdisUs() const override { return device::kTdisUs; }
 
     void Entered(SimCore&) override { ClearLatches(); }
 
@@ -275,10 +353,14 @@ private:
     void ClearLatches() { latches_.fill(Latch{}); }
 
     void Erase(SimCore& core, SimCore::ArmedErase erase) {
+        auto action = [&core, erase] {
+            if (!(erase.data ? core.DataProtected() : core.CodeProtected()))
+                EraseAction(core, erase)();
+        };
         if (t_.eraseProgramExternal)
-            core.StartExternal(t_.bulkErase, kEndProgramming, EraseName(erase), EraseAction(core, erase));
+            core.StartExternal(t_.bulkErase, kEndProgramming, EraseName(erase), action);
         else
-            core.StartInternal(t_.bulkErase, EraseName(erase), EraseAction(core, erase));
+            core.StartInternal(t_.bulkErase, EraseName(erase), action);
     }
 
     void Program(SimCore& core, bool programOnly) {
@@ -338,6 +420,10 @@ private:
 std::unique_ptr<SimFamily> MakeSimFamily(const device::TPicDevice& device) {
     switch (device.DeviceIDValue & 0x3FE0) {
     case 0x0560: return std::make_unique<F84Family>();
+    case 0x1040: // 16F627A
+    case 0x1060: // 16F628A
+    case 0x1100: // 16F648A
+        return std::make_unique<F62xAFamily>();
     case 0x0F80: // 12F629
     case 0x0FC0: // 12F675
     case 0x10C0: // 16F630

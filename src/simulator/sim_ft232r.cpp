@@ -64,13 +64,16 @@ struct SimFt232r::State {
     // set, a wait shorter than that is owed and paid with a later one, never
     // made up for by a shorter one: the chip may see a line change a little
     // early, but the line change after a stretch of idle bytes (every wait in
-    // the stream is a millisecond or more of them) pays all that is owed, so
+    // the stream is kTimedIdleUs or more of them) pays all that is owed, so
     // no wait the chip times comes out shorter than its bytes.
     void Spend(std::int64_t us) {
         owedUs += us;
-        if (owedUs >= minSleepUs)
+        if (owedUs >= minSleepUs || us >= kTimedIdleUs)
             SpendOwed();
     }
+    // The shortest wait the link puts in the stream is TDIS (100 us); line
+    // changes of a frame follow each other within a few ticks.
+    static constexpr std::int64_t kTimedIdleUs = 50;
     void SpendOwed() {
         if (owedUs > 0)
             clock.WaitUs(owedUs);

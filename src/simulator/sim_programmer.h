@@ -39,13 +39,22 @@ struct TimingViolation {
 // data size, so a count from 0x2100 lands on cell 0.
 //
 // Families: the chip behaves as the silicon its device ID (bits 13:5) names.
-// The 16F62xA, and any ID the simulator does not know: Begin Programming
-// writes the latched word, the bulk erases run by themselves. The 16F84A:
-// a bulk erase waits for a Begin Programming to run. The 12F629/675 and
-// 16F630/676: factory calibration words that a bulk erase wipes. The 16F87xA
-// (8-word row latches), 16F87/88 and 16F818/819 (4-word row latches,
-// externally timed cycles ended by End Programming 0x17), all three with
-// Chip Erase 0x1F. Details in sim_families.cpp.
+// Any ID the simulator does not know: Begin Programming writes the latched
+// word, the bulk erases run by themselves. The 16F62xA: the same, but Begin
+// Programming only clears bits of program and configuration words, and the
+// program erase takes the configuration word along. The 16F84A: a bulk erase
+// waits for a Begin Programming to run. The 12F629/675 and 16F630/676:
+// factory calibration words that a bulk erase wipes. The 16F87xA (8-word row
+// latches), 16F87/88 and 16F818/819 (4-word row latches, externally timed
+// cycles ended by End Programming 0x17), all three with Chip Erase 0x1F.
+//
+// Protection: the families but the unknown one have code (CP) and data (CPD)
+// protection bits in their configuration word. Once it is programmed with
+// them on, protected memory reads as 0 and takes no writes, and only the
+// family's erase clears them (the 16F84A's code-protect disable, the 12F629's
+// and 16F62xA's program bulk erase, the chip erase of the others). Writes to
+// the reserved words 0x2004/0x2005 do nothing. After an End Programming the
+// next command must wait TDIS. Details in sim_families.cpp.
 //
 // Timing: the one-word families need Tprog (program, configuration), Tdprog
 // (data) and Tera from the device record, the others their programming

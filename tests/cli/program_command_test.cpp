@@ -81,9 +81,9 @@ TEST_F(ProgramCommand, TheChipKeepsItsMemoriesFromOneRunToTheNext) {
     EXPECT_EQ(blank.status, 1);
     const Strings lines = Lines(blank.out);
     EXPECT_NE(std::find(lines.begin(), lines.end(), "Verify Error at [0000]: 2805 -> 3FFF NG"), lines.end());
-    // 33 program words and 7 EEPROM bytes: a bulk erase at address 0 leaves
-    // the configuration words as they were.
-    EXPECT_EQ(lines.back(), "40 errors.");
+    // 33 program words, 7 EEPROM bytes, and the 4 user IDs and the
+    // configuration word: the erase from the configuration area clears them too.
+    EXPECT_EQ(lines.back(), "45 errors.");
 }
 
 TEST_F(ProgramCommand, AStuckBitGivesTheWindowsErrorLinesAndStatusOne) {
@@ -235,14 +235,13 @@ TEST_F(ProgramCommand, AnEraseSaysWhatItTakesAndWhatTheChipKeeps) {
         Strings lines;
     };
     const std::vector<Case> cases = {
-        // The 16F628A's bulk erase starts in program memory: the configuration word stays.
+        // The 16F628A's bulk erase starts in the configuration area: it takes the IDs along.
         {"PIC16F628A",
          {"erase", "--area", "config"},
-         {"The erase takes program memory (a bulk erase on the PIC16F628A).",
+         {"The erase takes program memory, the configuration word and the user IDs (a bulk erase on the "
+          "PIC16F628A).",
           "warning: it also takes program memory, which --area does not name.",
-          "warning: the configuration word stays as it is: the PIC16F628A's erase does not reach it (a "
-          "configuration word is erased as it is written).",
-          "The chip keeps its device ID, the configuration word, the user IDs and the data EEPROM."}},
+          "The chip keeps its device ID and the data EEPROM."}},
         {"PIC12F675",
          {"erase"},
          {"The erase takes program memory, the configuration word, the user IDs and the data EEPROM (a bulk erase "
@@ -293,6 +292,19 @@ TEST_F(ProgramCommand, AChipEraseKeepsTheDataEepromUnlessDataIsAmongTheAreasOrIt
             << r.err;
         EXPECT_EQ(WordsOf(State(device.Name)).count(0x2100) != 0, c.kept);
     }
+
+    // Under CPD the EEPROM reads as zeros: keeping it would write zeros over
+    // it, so the command refuses and the chip stays as it was.
+    auto words = AcceptanceWords(device);
+    words[device.ConfigurationWord.Address] = 0x3E70;
+    std::filesystem::remove(State(device.Name));
+    ASSERT_EQ(Sim(device.Name, {"program", dir.Write("cpd.hex", HexOf(words))}).status, 0);
+    const CliResult refused = Sim(device.Name, {"program", "--area", "program", ExampleHex()});
+    EXPECT_EQ(refused.status, 3);
+    EXPECT_NE(refused.err.find("the data EEPROM is protected (configuration word 3E70)"), std::string::npos)
+        << refused.err;
+    EXPECT_EQ(Chip()->ReadWord(0x2100), 0xAB);
+    EXPECT_EQ(Chip()->ReadWord(0x0000), 0x2805);
 }
 
 } // namespace

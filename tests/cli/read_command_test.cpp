@@ -1,5 +1,7 @@
 // read: the chip into an Intel HEX file that programs the same chip again.
+#include <algorithm>
 #include <csignal>
+#include <filesystem>
 
 #include "cli/cli_test_env.h"
 #include "image/hex_file.h"
@@ -55,8 +57,13 @@ TEST_F(ReadCommand, ProgramThenReadGivesBackEveryWordOfTheExampleAndOfEachDevice
         std::string hex;
     };
     std::vector<Case> cases = {{ShippedDevice("PIC16F628A"), ExampleHex()}};
-    for (const device::TPicDevice& device : ShippedDevices())
-        cases.push_back({device, dir.Write(device.Name + ".hex", HexOf(AcceptanceWords(device)))});
+    for (const device::TPicDevice& device : ShippedDevices()) {
+        // A chip that reads back needs its protection off (the 12F629's CP is bit 7).
+        auto words = AcceptanceWords(device);
+        const device::TProtection& protection = device.Algorithm.Protection;
+        words[device.ConfigurationWord.Address] |= protection.Code | protection.Data;
+        cases.push_back({device, dir.Write(device.Name + ".hex", HexOf(words))});
+    }
     for (const Case& c : cases) {
         SCOPED_TRACE(c.device.Name + " " + c.hex);
         const std::string state = dir / (c.device.Name + std::to_string(&c - cases.data()) + ".state");
@@ -67,6 +74,37 @@ TEST_F(ReadCommand, ProgramThenReadGivesBackEveryWordOfTheExampleAndOfEachDevice
         ASSERT_EQ(read.status, 0) << read.err;
         ExpectSameChip(WordsOf(c.hex), WordsOf(out), c.device);
     }
+}
+
+// A chip whose configuration word protects it: verify says so in one line
+// per area (each counted as an error), read refuses unless forced, and a
+// forced read keeps what the chip gives.
+TEST_F(ReadCommand, AProtectedChipIsSaidSoAndReadOnlyWhenForced) {
+    const std::string state = dir / "locked.state", out = dir / "locked.hex";
+    const std::string locked = VANDREL_SOURCE_DIR "/tests/data/programs/pic16f628a-cp.hex";
+    ASSERT_EQ(Sim("PIC16F628A", state, {"program", locked}).status, 0);
+
+    const CliResult verified = Sim("PIC16F628A", state, {"verify", locked});
+    EXPECT_EQ(verified.status, 1);
+    const Strings lines = Lines(verified.out);
+    EXPECT_NE(std::find(lines.begin(), lines.end(),
+                        "Program memory is code-protected: it reads as 0000 and cannot be verified."),
+              lines.end());
+    EXPECT_EQ(lines.back(), "2 errors.");
+
+    const CliResult refused = Sim("PIC16F628A", state, {"read", out});
+    EXPECT_EQ(refused.status, 3);
+    EXPECT_NE(refused.err.find("the chip is code-protected (configuration word 1E30): its program memory and EEPROM "
+                               "read as 0000 (--force to write the file anyway)"),
+              std::string::npos)
+        << refused.err;
+    EXPECT_FALSE(std::filesystem::exists(out));
+
+    const CliResult forced = Sim("PIC16F628A", state, {"--force", "read", out});
+    EXPECT_EQ(forced.status, 0) << forced.err;
+    const auto words = WordsOf(out);
+    EXPECT_EQ(words.at(0x2007), 0x1E30);
+    EXPECT_EQ(words.at(0x0000), 0x0000) << "what the chip gives";
 }
 
 TEST_F(ReadCommand, ReadProgramOntoABlankChipAndReadAgainGivesTheSameFile) {

@@ -33,7 +33,7 @@ TEST(AlgorithmKeys, EveryKeyLandsInItsOwnField) {
                              "Calibration.OSCCAL=0x3FF\nCalibration.BG=0x3000\nConfigurationWord.Mask=0x01FF\n");
     EXPECT_EQ(a.Erase.ProgramCommand, 0x1F);
     EXPECT_TRUE(a.Erase.LoadConfiguration);
-    EXPECT_TRUE(a.Erase.Preload);
+    EXPECT_TRUE(a.Erase.PreloadProgram && a.Erase.PreloadData);
     EXPECT_EQ(a.Erase.Trigger, 0x18);
     EXPECT_EQ(a.Erase.End, 0x17);
     EXPECT_EQ(a.Program, (TWriteCycle{0x18, 0x17, 2}));
@@ -54,6 +54,44 @@ TEST(AlgorithmKeys, ValuesOutsideTheirListCountAsMissing) {
                              "DataMemory.Wait=5 ms\nConfigurationMemory.Begin=0x58\n");
     EXPECT_TRUE(a.IsOneWord()) << "first key counts; its trailing comment makes it no number";
     EXPECT_EQ(Read("Erase.Program=0x0B\n").Erase.ProgramCommand, 0x09);
+}
+
+TEST(AlgorithmKeys, ProtectionAndTheNewEraseKeys) {
+    struct Case {
+        const char* keys;
+        TProtection protection;
+        bool preloadProgram, preloadData, setup, unprotect;
+    };
+    for (const Case& c : {
+             Case{"Protection.CP=0x2000\nProtection.CPD=0x0100\n", {0x2000, 0x0100, 0}, false, false, false, false},
+             Case{"Protection.CP=0x3FF0\nProtection.CPD=0x3FF0\nProtection.Active=1\n", {0x3FF0, 0x3FF0, 1},
+                  false, false, false, false},
+             Case{"Protection.CP=0x4000\nProtection.CPD=0\nProtection.Active=1\n", {}, false, false, false, false},
+             Case{"Erase.Preload=0x09\nErase.Setup=1\n", {}, true, false, true, false},
+             Case{"Erase.Preload=1\nErase.Unprotect=1\n", {}, true, true, false, true},
+             Case{"Erase.Preload=0x0B\nErase.Setup=2\nErase.Unprotect=0x09\n", {}, false, false, false, false},
+         }) {
+        SCOPED_TRACE(c.keys);
+        const TAlgorithm a = Read(c.keys);
+        EXPECT_EQ(a.Protection, c.protection);
+        EXPECT_EQ(a.Erase.PreloadProgram, c.preloadProgram);
+        EXPECT_EQ(a.Erase.PreloadData, c.preloadData);
+        EXPECT_EQ(a.Erase.Setup, c.setup);
+        EXPECT_EQ(a.Erase.Unprotect, c.unprotect);
+    }
+    // Protection bits need a configuration word.
+    const TPicDevice none = GetDeviceSpecFromText(
+        "[Chip]\nProgramMemory.Address=0\nProgramMemory.Size=1024\nProtection.CP=0x2000\n", "Chip");
+    EXPECT_FALSE(none.Algorithm.Protection.Any());
+
+    // All bits at the active value protect; the 16F84A's ten only together.
+    const TProtection f84{0x3FF0, 0x3FF0, 0};
+    EXPECT_TRUE(f84.ProtectsCode(0x000F));
+    EXPECT_FALSE(f84.ProtectsCode(0x3F70));
+    const TProtection high{0x0100, 0, 1};
+    EXPECT_TRUE(high.ProtectsCode(0x0100));
+    EXPECT_FALSE(high.ProtectsCode(0x3EFF));
+    EXPECT_FALSE(high.ProtectsData(0x0000)) << "no CPD bits: nothing protects the data";
 }
 
 TEST(AlgorithmKeys, CalibrationOutsideTheChipIsDropped) {

@@ -239,7 +239,7 @@ TEST(ShippedSpecFileTest, ParsesIntoTheExpectedRecords)
 
     // One record per way of writing.
     const TAlgorithm f84 = GetDeviceSpec("PIC16F84A").Algorithm;
-    EXPECT_TRUE(f84.Erase.Preload);
+    EXPECT_TRUE(f84.Erase.PreloadProgram && f84.Erase.PreloadData);
     EXPECT_EQ(f84.Erase.Trigger, 0x08);
     EXPECT_EQ(f84.Program, TWriteCycle{});
     EXPECT_FALSE(f84.Calibration.Any());
@@ -267,6 +267,15 @@ TEST(ShippedSpecFileTest, ParsesIntoTheExpectedRecords)
     EXPECT_EQ(f88.Erase.End, 0x17);
     EXPECT_EQ(f88.ConfigurationMasks, (std::vector<std::uint16_t>{0x3FFF, 0x0003}));
     EXPECT_EQ(GetDeviceSpec("PIC16F819").Algorithm.Program, f88.Program);
+
+    // Protection bits per family; the 16F84A's erase clears its protection first.
+    EXPECT_EQ(f84.Protection, (TProtection{0x3FF0, 0x3FF0, 0}));
+    EXPECT_TRUE(f84.Erase.Unprotect);
+    EXPECT_EQ(f675.Protection, (TProtection{0x0080, 0x0100, 0}));
+    for (const char* name : {"PIC16F628A", "PIC16F877A", "PIC16F88", "PIC16F819"})
+        EXPECT_EQ(GetDeviceSpec(name).Algorithm.Protection, (TProtection{0x2000, 0x0100, 0})) << name;
+    const TAlgorithm f628a = GetDeviceSpec("PIC16F628A").Algorithm;
+    EXPECT_TRUE(f628a.Erase.LoadConfiguration && f628a.Erase.PreloadProgram && !f628a.Erase.PreloadData);
     SetDeviceSpecPathOverride("");
 }
 

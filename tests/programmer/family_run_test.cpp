@@ -158,6 +158,27 @@ TEST(FamilyRun, EachStepSendsItsFamilysCommands) {
                       {"RESET", "03:0000", "03:0011", "18", "17", "05"},
                       {"RESET", "04", "RESET", "00:0000"}, Times(7, "06"), {"04", "06", "04", "RESET", "05"}}));
     EXPECT_EQ(f88->host.Hooked.Waits, (Waits{100, 15, 100, 15, 100, 2, 100, 2, 2, 100, 8, 100, 100, 100}));
+
+    // TDIS after every End Programming, before the next command.
+    for (const SimRig* rig : {f877a.get(), f88.get()}) {
+        const Lines commands = rig->Commands();
+        const auto ends = std::count(commands.begin(), commands.end(), "17");
+        EXPECT_EQ(rig->host.Hooked.WaitsUs, Waits(static_cast<std::size_t>(ends), 100));
+    }
+}
+
+// The Bulk Erase Setup shape (the 16F8x erase of DS30262E, for sections that
+// ask for it): the setup cycle in place of the bulk erase and its trigger.
+TEST(FamilyRun, TheSetupEraseTakesThePlaceOfTheBulkErase) {
+    device::TPicDevice d = ShippedDevice("PIC16F84A");
+    d.Algorithm.Erase.Setup = true;
+    d.Algorithm.Erase.Unprotect = false;
+    SimRig rig(d);
+    rig.host.TickOnly({StepBox::EraseProgram, StepBox::EraseDataMemory});
+    rig.ops.btnGoClick();
+    EXPECT_EQ(rig.Commands(), (Lines{"RESET", "02:3FFF", "01", "07", "08", "01", "07", "RESET", "03:3FFF", "01",
+                                     "07", "08", "01", "07"}));
+    EXPECT_EQ(rig.host.Hooked.Waits, (std::vector<std::int64_t>{100, 10, 100, 10}));
 }
 
 TEST(FamilyRun, CalibrationIsReadBeforeTheEraseAndWrittenBackAfterIt) {
@@ -293,7 +314,7 @@ TEST(FamilyRun, SixteenF84AEraseClearsWhatTheImageDoesNotWrite) {
             d.Algorithm = {};
         SimRig rig(d);
         SeedOldProgram(*rig.chip, rig.device);
-        rig.chip->WriteWord(0x2007, 0x0001);
+        rig.chip->WriteWord(0x2007, 0x3FF1); // CP off
         rig.image.SetWord(0x0000, 0x2805);
         rig.image.SetWord(0x2100, 0x42);
         rig.host.TickOnly({StepBox::EraseProgram, StepBox::EraseDataMemory, StepBox::WriteProgram,
@@ -306,7 +327,8 @@ TEST(FamilyRun, SixteenF84AEraseClearsWhatTheImageDoesNotWrite) {
         EXPECT_EQ(rig.chip->ReadWord(0x0001), old);
         EXPECT_EQ(rig.chip->ReadWord(0x03FF), old);
         EXPECT_EQ(rig.chip->ReadWord(0x2101), withKeys ? 0xFF : 0x00);
-        EXPECT_EQ(rig.chip->ReadWord(0x2007), 0x0001) << "an erase from program space keeps the configuration";
+        EXPECT_EQ(rig.chip->ReadWord(0x2007), withKeys ? 0x3FFF : 0x3FF1)
+            << "the code-protect disable clears the configuration word; a bulk erase from program space keeps it";
         EXPECT_TRUE(rig.chip->Violations().empty());
     }
 }

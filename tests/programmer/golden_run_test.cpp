@@ -201,39 +201,66 @@ TEST(GoldenRun, OneWordDevicesRunAsFirstBuilt) {
     for (const char* name : kDevices) {
         SCOPED_TRACE(name);
         device::TPicDevice device = ShippedDevice(name);
-        if (std::string(name) != "PIC16F84A") {
-            EXPECT_TRUE(device.Algorithm.IsOneWord());
-        }
         // Without its algorithm keys any section runs exactly as first built.
         device.Algorithm = {};
         ExpectMatches(RecordRun(device), golden.at(name));
     }
 }
 
-// The 16F84A's erase steps gain the preload and the trigger its bulk erases
-// need; every other call, every wait and every line stay.
-TEST(GoldenRun, SixteenF84AChangesOnlyInItsEraseSteps) {
-    const Recording then = ReadGolden().at("PIC16F84A");
-    const Recording now = RecordRun(ShippedDevice("PIC16F84A"));
-    ExpectMatches(now, then, {"calls 01", "calls 02"});
-
+// The shipped sections differ from the one-word run only in their erase
+// steps: the 16F84A's gain the code-protect disable, a preload and a trigger
+// (its protection keys leave the golden image, CP off, in the usual order);
+// the 16F62xA's program erase gains Load Configuration and the preload of
+// DS41196G 3.1. Every other call, every line, status and progress maximum stay.
+TEST(GoldenRun, ShippedSectionsChangeOnlyInTheirEraseSteps) {
     using programmer::TFarmLink;
-    EXPECT_EQ(Text(then.at("calls 01")), Text(LineCalls([](TFarmLink& link) {
-                  link.FarmReset();
-                  link.FarmWrite(programmer::kBulkEraseProgramMemory, -1);
-              })));
-    EXPECT_EQ(Text(now.at("calls 01")), Text(LineCalls([](TFarmLink& link) {
-                  link.FarmReset();
-                  link.FarmWrite(programmer::kLoadDataForProgramMemory, 0x3FFF);
-                  link.FarmWrite(programmer::kBulkEraseProgramMemory, -1);
-                  link.FarmWrite(programmer::kBeginEraseProgrammingCycle, -1);
-              })));
-    EXPECT_EQ(Text(now.at("calls 02")), Text(LineCalls([](TFarmLink& link) {
-                  link.FarmReset();
-                  link.FarmWrite(programmer::kLoadDataForDataMemory, 0x3FFF);
-                  link.FarmWrite(programmer::kBulkEraseDataMemory, -1);
-                  link.FarmWrite(programmer::kBeginEraseProgrammingCycle, -1);
-              })));
+    namespace p = programmer;
+    const auto eraseFrom = [](std::function<void(TFarmLink&)> frames) {
+        return Text(LineCalls([&](TFarmLink& link) {
+            link.FarmReset();
+            frames(link);
+        }));
+    };
+    const auto golden = ReadGolden();
+    for (const char* name : kDevices) {
+        SCOPED_TRACE(name);
+        const bool f84 = std::string(name) == "PIC16F84A";
+        const Recording& then = golden.at(name);
+        const Recording now = RecordRun(ShippedDevice(name));
+        ExpectMatches(now, then, {"calls 01", "calls 02", "waits"});
+        EXPECT_EQ(Text(then.at("calls 01")), eraseFrom([](TFarmLink& link) {
+                      link.FarmWrite(p::kBulkEraseProgramMemory, -1);
+                  }));
+        EXPECT_EQ(Text(now.at("calls 01")), eraseFrom([&](TFarmLink& link) {
+                      if (f84) {
+                          link.FarmWrite(p::kLoadConfiguration, 0x3FFF);
+                          for (int i = 0; i < 7; ++i)
+                              link.FarmWrite(p::kIncrementAddress, -1);
+                          for (int command : {p::kBulkEraseSetup1, p::kBulkEraseSetup2,
+                                              p::kBeginEraseProgrammingCycle, p::kBulkEraseSetup1,
+                                              p::kBulkEraseSetup2})
+                              link.FarmWrite(command, -1);
+                      } else {
+                          link.FarmWrite(p::kLoadConfiguration, 0x3FFF);
+                      }
+                      link.FarmWrite(p::kLoadDataForProgramMemory, 0x3FFF);
+                      link.FarmWrite(p::kBulkEraseProgramMemory, -1);
+                      if (f84)
+                          link.FarmWrite(p::kBeginEraseProgrammingCycle, -1);
+                  }));
+        EXPECT_EQ(Text(now.at("calls 02")), eraseFrom([&](TFarmLink& link) {
+                      if (f84)
+                          link.FarmWrite(p::kLoadDataForDataMemory, 0x3FFF);
+                      link.FarmWrite(p::kBulkEraseDataMemory, -1);
+                      if (f84)
+                          link.FarmWrite(p::kBeginEraseProgrammingCycle, -1);
+                  }));
+        // The code-protect disable waits Tera once more; no other wait changes.
+        EXPECT_EQ(now.at("waits").Count, then.at("waits").Count + (f84 ? 1 : 0));
+        if (!f84) {
+            EXPECT_EQ(Text(now.at("waits")), Text(then.at("waits")));
+        }
+    }
 }
 
 } // namespace

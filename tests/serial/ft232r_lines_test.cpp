@@ -144,6 +144,14 @@ TEST_F(LinesFixture, ShortWaitsTravelAsIdleBytesLongOnesAreFlushedAndWaitedOnThe
     EXPECT_EQ(state->transfers.size(), 2u);
     EXPECT_EQ(state->transfers[1], Bytes{kRts | kDtr});
     EXPECT_EQ(clock.TotalWaitedMs(), 21);
+
+    // The pause after End Programming: microseconds, rounded up to whole bytes.
+    ASSERT_TRUE(lines.PauseUs(clock, 101));
+    lines.ClearCommBreak();
+    ASSERT_TRUE(lines.Flush());
+    ASSERT_EQ(state->transfers.size(), 3u);
+    EXPECT_EQ(state->transfers[2].size(), 26u + 1u);
+    EXPECT_EQ(clock.TotalWaitedMs(), 21);
 }
 
 TEST_F(LinesFixture, ALongStreamGoesInSeveralTransfersWithItsSamplesInPlace) {

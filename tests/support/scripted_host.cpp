@@ -9,6 +9,11 @@ void HookedClock::WaitMs(std::int64_t ms) {
     base_.WaitMs(ms);
 }
 
+void HookedClock::WaitUs(std::int64_t us) {
+    WaitsUs.push_back(us);
+    base_.WaitUs(us);
+}
+
 ScriptedHost::ScriptedHost(VirtualClock& clock) : Hooked(clock) {}
 
 void ScriptedHost::TickOnly(std::initializer_list<StepBox> boxes) {

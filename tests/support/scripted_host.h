@@ -20,10 +20,14 @@ class HookedClock final : public Clock {
 public:
     explicit HookedClock(VirtualClock& base) : base_(base) {}
     std::int64_t NowMs() const override { return base_.NowMs(); }
+    std::int64_t NowUs() const override { return base_.NowUs(); }
     void WaitMs(std::int64_t ms) override;
+    // Microsecond waits (after End Programming) pass straight on, kept apart.
+    void WaitUs(std::int64_t us) override;
 
     std::function<void(std::int64_t ms)> OnWait; // before the wait; `ms` as asked
     std::vector<std::int64_t> Waits;             // every wait asked for, in order
+    std::vector<std::int64_t> WaitsUs;           // every microsecond wait, in order
 
 private:
     VirtualClock& base_;

@@ -4,6 +4,9 @@
 ; rate read from data EEPROM cell 0. The internal oscillator is trimmed at
 ; start-up from the factory word at 0x3FF (a RETLW k that the chip keeps).
 ;
+; Assembled with -D PROTECTED (see protection.inc) for the tests of
+; protected chips.
+;
 ; Build: see build.sh (one HEX file per chip).
 
 #ifdef __12F629
@@ -29,11 +32,16 @@
 #define HAS_ANSEL
 #endif
         errorlevel -302         ; the bank selects below are deliberate
+        include "protection.inc"
 
         ; Internal oscillator, watchdog off, power-up timer on, MCLR kept as
         ; reset (so that the programmer's reset always stops the chip).
-        __CONFIG _INTRC_OSC_NOCLKOUT & _WDT_OFF & _PWRTE_ON & _MCLRE_ON & _BOREN_ON & _CP_OFF & _CPD_OFF
+        __CONFIG _INTRC_OSC_NOCLKOUT & _WDT_OFF & _PWRTE_ON & _MCLRE_ON & _BOREN_ON & PROTECTION
+#ifdef PROTECTED
+        __IDLOCS h'1234'
+#else
         __IDLOCS h'6751'
+#endif
 
         include "vectors.inc"
 
@@ -53,13 +61,7 @@ start:
         movlw   0x07            ; comparator off
         movwf   CMCON
 
-blink:
-        movlw   0x01
-        xorwf   LED_PORT, F
-        call    delay
-        goto    blink
-
-        include "delay.inc"
+        include "blink_loop.inc"
 
         ; Stands in for the factory value; the programmer keeps the chip's own.
         ; (The assembler knows the word as the chip's and warns about it.)

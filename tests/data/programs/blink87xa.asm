@@ -5,6 +5,9 @@
 ; in the second program memory page, so that the words of a partly used row
 ; are written too.
 ;
+; Assembled with -D PROTECTED (see protection.inc) for the tests of
+; protected chips.
+;
 ; Build: see build.sh (one HEX file per chip).
 
 #ifdef __16F873A
@@ -20,11 +23,16 @@
         include <p16f877a.inc>
 #endif
         errorlevel -302, -306   ; bank and page selects below are deliberate
+        include "protection.inc"
 
         ; Crystal, watchdog off, power-up timer on, brown-out on, low-voltage
-        ; programming off (RB3 stays an I/O pin), nothing protected.
-        __CONFIG _HS_OSC & _WDT_OFF & _PWRTE_ON & _BOREN_ON & _LVP_OFF & _CPD_OFF & _WRT_OFF & _DEBUG_OFF & _CP_OFF
+        ; programming off (RB3 stays an I/O pin), protected only as PROTECTION says.
+        __CONFIG _HS_OSC & _WDT_OFF & _PWRTE_ON & _BOREN_ON & _LVP_OFF & _WRT_OFF & _DEBUG_OFF & PROTECTION
+#ifdef PROTECTED
+        __IDLOCS h'1234'
+#else
         __IDLOCS h'877A'
+#endif
 
         include "vectors.inc"
         cblock

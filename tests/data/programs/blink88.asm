@@ -5,6 +5,9 @@
 ; oscillator and MCLR as an input the chip could start running before the
 ; programmer's reset takes hold.
 ;
+; Assembled with -D PROTECTED (see protection.inc) for the tests of
+; protected chips.
+;
 ; Build: see build.sh (one HEX file per chip).
 
 #ifdef __16F87
@@ -26,14 +29,20 @@
 #define HAS_ADC
 #endif
         errorlevel -302         ; the bank selects below are deliberate
+        include "protection.inc"
+#define LED_PORT PORTB
 
 #ifdef TWO_CONFIG_WORDS
-        __CONFIG _CONFIG1, _INTRC_IO & _WDT_OFF & _PWRTE_ON & _MCLRE_ON & _BOREN_ON & _LVP_OFF & _CPD_OFF & _WRT_PROTECT_OFF & _DEBUG_OFF & _CCP1_RB0 & _CP_OFF
+        __CONFIG _CONFIG1, _INTRC_IO & _WDT_OFF & _PWRTE_ON & _MCLRE_ON & _BOREN_ON & _LVP_OFF & _WRT_PROTECT_OFF & _DEBUG_OFF & _CCP1_RB0 & PROTECTION
         __CONFIG _CONFIG2, _FCMEN_OFF & _IESO_OFF
 #else
-        __CONFIG _INTRC_IO & _WDT_OFF & _PWRTE_ON & _MCLRE_ON & _BOREN_ON & _LVP_OFF & _CPD_OFF & _WRT_ENABLE_OFF & _DEBUG_OFF & _CCP1_RB2 & _CP_OFF
+        __CONFIG _INTRC_IO & _WDT_OFF & _PWRTE_ON & _MCLRE_ON & _BOREN_ON & _LVP_OFF & _WRT_ENABLE_OFF & _DEBUG_OFF & _CCP1_RB2 & PROTECTION
 #endif
+#ifdef PROTECTED
+        __IDLOCS h'1234'
+#else
         __IDLOCS h'0880'
+#endif
 
         include "vectors.inc"
 
@@ -51,13 +60,7 @@ start:
         bcf     TRISB, 0
         include "eeprom_delay.inc"
 
-blink:
-        movlw   0x01
-        xorwf   PORTB, F
-        call    delay
-        goto    blink
-
-        include "delay.inc"
+        include "blink_loop.inc"
 
         org     0x2100
         de      d'20', "F88"
