@@ -41,7 +41,7 @@ std::string SystemMessage(LSTATUS status) {
 
 void RegistrySettings::WriteSetting(const std::string& name, const std::string& value) {
     Key key;
-    if (::RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER, key_.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                           KEY_SET_VALUE, nullptr, key.Out(), nullptr) != ERROR_SUCCESS)
         return; // not writable: skipped
     const std::wstring data = Widen(value);
@@ -55,7 +55,7 @@ void RegistrySettings::WriteSetting(const std::string& name, const std::string& 
 
 std::string RegistrySettings::ReadSetting(const std::string& name) const {
     Key key;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_QUERY_VALUE, key.Out()) !=
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, key_.c_str(), 0, KEY_QUERY_VALUE, key.Out()) !=
         ERROR_SUCCESS)
         return {};
     const std::wstring valueName = Widen(name);
