@@ -7,10 +7,12 @@ function(vandrel_warnings target)
   endif()
 endfunction()
 
-# Puts picspecs.ini next to the executable of a target.
+# Puts picspecs.ini, and picconfig.ini beside it, next to the executable of a target.
 function(vandrel_copy_picspecs target)
+  add_dependencies(${target} vandrel_config_names)
   add_custom_command(TARGET ${target} POST_BUILD
     COMMAND ${CMAKE_COMMAND} -E copy_if_different ${VANDREL_PICSPECS} $<TARGET_FILE_DIR:${target}>/picspecs.ini
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${VANDREL_CONFIG_NAMES} $<TARGET_FILE_DIR:${target}>/picconfig.ini
     VERBATIM)
 endfunction()
 

@@ -72,6 +72,19 @@ echo "programmed $example into a simulated PIC16F628A and read it back"
 "${sim[@]}" -p ftdi verify "$example" >"$work/verify.log" || { cat "$work/verify.log"; fail "verify over ftdi failed"; }
 [[ $(tail -n 1 "$work/verify.log") == "complete." ]] || { cat "$work/verify.log"; fail "verify over ftdi did not complete"; }
 echo "verified it through the simulated FT232R cable"
+"${sim[@]}" config | grep -q '^  FOSC  = INTOSCIO ' || fail "config does not name the example's oscillator"
+echo "config names the bits with /usr/share/vandrel1/picconfig.ini"
+
+step "shell completion"
+for script in /usr/share/bash-completion/completions/vandrel1-cli /usr/share/zsh/vendor-completions/_vandrel1-cli \
+  /usr/share/fish/vendor_completions.d/vandrel1-cli.fish; do
+  grep -qxF "$script" "$work/files" || fail "the package has no $script"
+done
+loaded=$(bash -c 'source /usr/share/bash-completion/completions/vandrel1-cli && complete -p vandrel1-cli') ||
+  fail "bash cannot load the completion script"
+[[ $loaded == "complete -F _vandrel1_cli vandrel1-cli" ]] || fail "bash completion: $loaded"
+zcat /usr/share/man/man1/vandrel1-cli.1.gz | grep -qF 'skip\-same' || fail "the manual page does not list --skip-same"
+echo "$loaded; the manual page lists the commands' options"
 
 step "udev rule"
 rule=/usr/lib/udev/rules.d/60-vandrel1-ft232r.rules

@@ -4,6 +4,7 @@
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/interrupt.h"
+#include "cli/json_writer.h"
 
 namespace vandrel::cli {
 
@@ -22,6 +23,8 @@ ExitStatus Dispatch(const Invocation& inv, CliContext& ctx) {
     case Command::Read: return RunReadCommand(inv, ctx);
     case Command::Dump: return RunDumpCommand(inv, ctx);
     case Command::Detect: return RunDetectCommand(inv, ctx);
+    case Command::BlankCheck: return RunBlankCheckCommand(inv, ctx);
+    case Command::Config: return RunConfigCommand(inv, ctx);
     }
     return ExitStatus::Usage;
 }
@@ -33,6 +36,18 @@ int RunCli(const std::vector<std::string>& args, CliContext& ctx) {
     if (!parsed.invocation)
         return static_cast<int>(parsed.status);
 
+    const bool json = parsed.invocation->json;
+    ctx.logToStandardError = ctx.logToStandardError || json;
+    // With --json, standard output always carries one JSON document.
+    const auto say = [&](const std::string& message, ExitStatus failed) {
+        ctx.out.flush();
+        ctx.err << message << std::endl;
+        if (json)
+            ctx.out << JsonWriter().BeginObject().Member("error", message).Member("status", static_cast<int>(failed))
+                           .EndObject().Text() << '\n';
+        return failed;
+    };
+
     std::optional<InterruptGuard> interrupt;
     if (ctx.catchInterrupt)
         interrupt.emplace();
@@ -40,14 +55,10 @@ int RunCli(const std::vector<std::string>& args, CliContext& ctx) {
     try {
         status = Dispatch(*parsed.invocation, ctx);
     } catch (const CliFailure& failure) {
-        ctx.out.flush();
-        ctx.err << failure.what() << std::endl;
-        status = failure.Status();
+        status = say(failure.what(), failure.Status());
     } catch (const std::exception& error) {
         // Whatever else goes wrong is said in words, never as a trace.
-        ctx.out.flush();
-        ctx.err << error.what() << std::endl;
-        status = ExitStatus::Trouble;
+        status = say(error.what(), ExitStatus::Trouble);
     }
     ctx.out.flush();
     if (status == ExitStatus::Interrupted && interrupt)

@@ -40,6 +40,8 @@ struct CliContext {
     std::function<void(const SimulatedParts&)> onSimulator;
     // Standard input, for a HEX file given as "-" (none: "-" cannot be read).
     std::istream* in = nullptr;
+    // The log lines go to standard error: standard output carries data (--json).
+    bool logToStandardError = false;
 };
 
 } // namespace vandrel::cli

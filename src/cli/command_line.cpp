@@ -6,6 +6,7 @@
 
 #include "cli/os_system.h"
 #include "cli/names.h"
+#include "cli/completion.h"
 #include "common/convert.h"
 #include "serial/com_ports.h"
 
@@ -31,6 +32,9 @@ Examples:
   vandrel1-cli -d PIC16F628A -p COM100 dump 2000 8
   vandrel1-cli -p COM100 detect
   vandrel1-cli -p /dev/ttyUSB0 read - > backup.hex
+  vandrel1-cli -d PIC16F628A -p COM100 blank-check
+  vandrel1-cli -d PIC16F628A -p COM100 config --json
+  vandrel1-cli -d PIC16F628A -p COM100 program --skip-same blink.hex
   vandrel1-cli -d PIC16F628A -p ftdi program blink.hex
   vandrel1-cli --simulate PIC16F628A program examples/blink628a.hex
   vandrel1-cli --simulate PIC16F628A -p ftdi program examples/blink628a.hex
@@ -46,7 +50,8 @@ Environment:
 const char* const kExitStatusHelp = R"(
 Exit status:
   0    success
-  1    words that read back wrong, or verify errors
+  1    words that read back wrong, or verify errors; blank-check: not blank;
+       detect: not the --device given
   2    usage: the command line is wrong
   3    a file, device or port problem
   130  interrupted (Ctrl-C, or SIGHUP)
@@ -183,8 +188,11 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const GetEnv
                  "trace the link on standard error: each ICSP command with its line changes and\n"
                  "their time, and the adapter's latency");
     app.add_flag("-f,--force", inv.force,
-                 "go on with a chip whose device ID is not the device given, or with an image\n"
-                 "that has words outside the device (they are left out)");
+                 "go on with a chip whose device ID is not the device given, with an image that\n"
+                 "has words outside the device (they are left out), or read a protected chip");
+    app.add_flag("--json", inv.json,
+                 "print the result as JSON on standard output, the log on standard error (devices, ports,\n"
+                 "detect, blank-check, config, program, verify, erase)");
 
     CLI::App* devices = app.add_subcommand("devices", "list the devices of the device file");
     devices->footer(Example("vandrel1-cli devices"));
@@ -198,6 +206,8 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const GetEnv
     program->add_flag("--no-erase", noErase, "do not bulk-erase first");
     program->add_flag("--no-verify", noVerify, "do not verify after writing");
     AddPreserveOption(*program, inv);
+    program->add_flag("--skip-same", inv.skipSame,
+                      "read the chosen areas first; erase, write and verify only when the chip differs");
     program->footer(Example("vandrel1-cli -d PIC16F628A -p COM100 program blink.hex") +
                     "Exits 0 only when the run ends with \"complete.\".\n");
 
@@ -233,6 +243,20 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const GetEnv
     CLI::App* detect = app.add_subcommand("detect", "read the device ID and name the device it belongs to");
     detect->footer(Example("vandrel1-cli -p COM100 detect"));
 
+    CLI::App* blankCheck = app.add_subcommand(
+        "blank-check", "read the chip and name the first word of each area that is not erased (exit status 1)");
+    AddAreaOption(*blankCheck, areaNames);
+    blankCheck->footer(Example("vandrel1-cli -d PIC16F628A -p COM100 blank-check"));
+    CLI::App* config = app.add_subcommand(
+        "config", "read the configuration word(s) and name each field's setting, as gputils names them");
+    config->footer(Example("vandrel1-cli -d PIC16F628A -p COM100 config"));
+    std::string shell;
+    CLI::App* completion = app.add_subcommand("completion", "print a shell completion script");
+    completion->group(""); // not in the help
+    completion->add_option("SHELL", shell, "bash, zsh or fish; h2m: the commands' options for help2man")
+        ->required()
+        ->check(CLI::IsMember(CompletionShells()));
+
     std::vector<const char*> argv;
     argv.reserve(args.size());
     for (const std::string& arg : args)
@@ -242,6 +266,11 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const GetEnv
     } catch (const CLI::ParseError& error) {
         const int code = app.exit(error, out, err);
         return {std::nullopt, code == 0 ? ExitStatus::Success : ExitStatus::Usage};
+    }
+
+    if (completion->parsed()) {
+        out << CompletionScript(app, shell);
+        return {std::nullopt, ExitStatus::Success};
     }
 
     const auto usage = [&](const std::string& message) {
@@ -266,6 +295,7 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const GetEnv
         {devices, Command::Devices}, {ports, Command::Ports}, {program, Command::Program},
         {verify, Command::Verify},   {erase, Command::Erase}, {read, Command::Read},
         {dump, Command::Dump},       {detect, Command::Detect},
+        {blankCheck, Command::BlankCheck}, {config, Command::Config},
     };
     for (const auto& [sub, command] : commands)
         if (sub->parsed())
@@ -274,6 +304,8 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const GetEnv
     inv.erase = !noErase;
     inv.verify = !noVerify;
     ApplyDefaults(inv, !inv.simulate.empty(), getEnv);
+    if (inv.json && (inv.command == Command::Read || inv.command == Command::Dump))
+        return usage(std::string("--json: ") + CommandName(inv.command) + " gives no JSON");
 
     try {
         if (inv.command == Command::Dump) {

@@ -15,6 +15,8 @@ ExitStatus RunProgramCommand(const Invocation& inv, CliContext& ctx);
 ExitStatus RunReadCommand(const Invocation& inv, CliContext& ctx);
 ExitStatus RunDumpCommand(const Invocation& inv, CliContext& ctx);
 ExitStatus RunDetectCommand(const Invocation& inv, CliContext& ctx);
+ExitStatus RunBlankCheckCommand(const Invocation& inv, CliContext& ctx);
+ExitStatus RunConfigCommand(const Invocation& inv, CliContext& ctx);
 
 // Parses the arguments and runs the command: the exit status of the program.
 int RunCli(const std::vector<std::string>& args, CliContext& ctx);

@@ -4,6 +4,7 @@
 #include "cli/chip_run.h"
 #include "cli/commands.h"
 #include "common/convert.h"
+#include "cli/json_results.h"
 
 namespace vandrel::cli {
 
@@ -68,6 +69,10 @@ ExitStatus RunDetectCommand(const Invocation& inv, CliContext& ctx) {
 
     const ChipCheck check = ReadDeviceId(session, ctx, ProbeDevice(device ? &*device : nullptr), file);
     const programmer::ChipIdentity& chip = check.identity;
+    const bool other = device && programmer::HasDeviceId(*device) &&
+                       chip.kind == programmer::ChipIdentity::Kind::Known && !programmer::IdMatches(chip.id, *device);
+    if (inv.json)
+        return DetectJson(console, session.Describe(), chip, device ? &*device : nullptr, file.label);
     switch (chip.kind) {
     case programmer::ChipIdentity::Kind::NoChip:
         throw CliFailure(ExitStatus::Trouble, session.Describe() + ": " + DescribeChip(chip, file.label) +
@@ -77,9 +82,10 @@ ExitStatus RunDetectCommand(const Invocation& inv, CliContext& ctx) {
     case programmer::ChipIdentity::Kind::Known: break;
     }
     console.Result(DescribeChip(chip, file.label));
-    if (device && programmer::HasDeviceId(*device) && !programmer::IdMatches(chip.id, *device))
-        console.Note("note: not the " + device->Name + " given");
-    return ExitStatus::Success;
+    if (!other)
+        return ExitStatus::Success;
+    console.Error("not the " + device->Name + " given");
+    return ExitStatus::WordErrors;
 }
 
 } // namespace vandrel::cli

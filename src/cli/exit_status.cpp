@@ -14,6 +14,8 @@ const char* CommandName(Command command) {
     case Command::Read: return "read";
     case Command::Dump: return "dump";
     case Command::Detect: return "detect";
+    case Command::BlankCheck: return "blank-check";
+    case Command::Config: return "config";
     }
     return "?";
 }

@@ -5,6 +5,7 @@
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/inputs.h"
+#include "cli/json_results.h"
 #include "simulator/sim_ft232r.h"
 
 namespace vandrel::cli {
@@ -13,6 +14,8 @@ ExitStatus RunDevicesCommand(const Invocation& inv, CliContext& ctx) {
     Console console(ctx, inv.quiet);
     const DeviceFile file = LoadDeviceFile(inv, ctx);
     const std::vector<device::TPicDevice> devices = file.Devices();
+    if (inv.json)
+        return console.Result(DevicesJson(file.path, devices)), ExitStatus::Success;
     if (devices.empty()) {
         console.Note(file.label + " lists no device");
         return ExitStatus::Success;
@@ -61,6 +64,8 @@ ExitStatus RunPortsCommand(const Invocation& inv, CliContext& ctx) {
     }
     if (problem && problem.kind != serial::FtdiProblem::Kind::Unavailable)
         console.Note("FT232R cables could not be listed: " + problem.text);
+    if (inv.json)
+        return console.Result(PortsJson(rows)), ExitStatus::Success;
     if (rows.empty()) {
         console.Note("No COM port found.");
         return ExitStatus::Success;

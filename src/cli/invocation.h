@@ -6,7 +6,7 @@
 
 namespace vandrel::cli {
 
-enum class Command { Devices, Ports, Program, Verify, Erase, Read, Dump, Detect };
+enum class Command { Devices, Ports, Program, Verify, Erase, Read, Dump, Detect, BlankCheck, Config };
 
 // The memory areas a program, verify or erase works on.
 struct Areas {
@@ -30,6 +30,7 @@ struct Invocation {
     bool quiet = false;
     bool verbose = false;          // trace the link on standard error
     bool force = false;            // go on with a chip that is not the device given, or an image too large for it
+    bool json = false;             // results as JSON on standard output, the log on standard error
 
     // program, verify (input) and read (output)
     std::string file;
@@ -39,6 +40,7 @@ struct Invocation {
     bool all = false;   // read: keep erased program words too
     bool preserveEeprom = true; // program, erase: keep the data EEPROM an erase takes unasked
     std::string format; // read: "hex", "bin", or "" (from the file's extension)
+    bool skipSame = false; // program: read the chip first, write only when it differs
 
     // dump: both hexadecimal, as the window reads them
     std::int32_t address = 0;

@@ -4,6 +4,8 @@
 #include "cli/chip_run.h"
 #include "cli/commands.h"
 #include "cli/erase_plan.h"
+#include "cli/json_results.h"
+#include "cli/skip_same.h"
 #include "common/convert.h"
 
 namespace vandrel::cli {
@@ -74,6 +76,9 @@ ExitStatus RunProgramCommand(const Invocation& inv, CliContext& ctx) {
     if (!named)
         CheckImage(image, device, inv, console);
     WarnOfAnotherId(image, device, inv, chip.check, console);
+    if (inv.skipSame && inv.command == Command::Program)
+        if (const std::optional<ExitStatus> done = SkipIfSame(session, ctx, console, image, device, inv, chip.check))
+            return *done;
     for (const std::string& line : DescribeErase(device, inv, request))
         console.Note(line);
     std::int32_t eepromKept = -1;
@@ -97,6 +102,8 @@ ExitStatus RunProgramCommand(const Invocation& inv, CliContext& ctx) {
                      std::to_string(device.DataMemory.Size) + " bytes held data; written back and verified");
     if (inv.command != Command::Verify)
         session.SaveState();
+    if (inv.json)
+        console.Result(RunJson(inv, device.Name, &report));
     return status;
 }
 

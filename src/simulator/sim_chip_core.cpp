@@ -179,6 +179,7 @@ void SimCore::FactoryFresh() {
 
 void SimCore::StartInternal(std::int64_t ms, std::string name, std::function<void()> complete,
                             std::function<void()> spoil) {
+    ++cycles;
     if (ms <= 0) { // no timing requirement
         complete();
         return;
@@ -190,6 +191,7 @@ void SimCore::StartInternal(std::int64_t ms, std::string name, std::function<voi
 
 void SimCore::StartExternal(std::int64_t ms, int endCommand, std::string name, std::function<void()> complete,
                             std::function<void()> spoil) {
+    ++cycles;
     requiredMs += std::max<std::int64_t>(ms, 0);
     const std::int64_t now = clock.NowUs();
     cycle = Cycle{true, endCommand, now, now + std::max<std::int64_t>(ms, 0) * 1000, std::move(name),

@@ -103,6 +103,7 @@ struct SimCore {
     std::uint64_t commands = 0;
     std::int64_t requiredMs = 0; // the times of every cycle begun, added up
     std::int64_t tdisDueUs = 0;  // no command before this, after an End Programming
+    std::uint64_t cycles = 0;    // programming and erase cycles begun
 
     // ---- memories (for the families) -------------------------------------
 

@@ -171,6 +171,11 @@ std::int64_t SimChip::RequiredMs() const {
     return core_->requiredMs;
 }
 
+std::uint64_t SimChip::CyclesBegun() const {
+    std::lock_guard lock(core_->mutex);
+    return core_->cycles;
+}
+
 void SimChip::SetFactoryCalibration(std::uint16_t osccal, std::uint16_t bandgap) {
     SimCore& s = *core_;
     std::lock_guard lock(s.mutex);

@@ -62,9 +62,9 @@ TEST_F(DumpDetect, DetectReadsTheRevisionFromTheLowFiveBits) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "PIC16F628A revision 3 (device ID 1063)\n");
 
-    // With another device given, detect still names the chip, and says so.
+    // With another device given, detect still names the chip, says so and exits 1.
     const CliResult other = Run({"--spec", spec, "--simulate", "PIC16F628A", "--device", "OTHER", "detect"});
-    EXPECT_EQ(other.status, 0);
+    EXPECT_EQ(other.status, 1);
     EXPECT_EQ(other.out, "PIC16F628A revision 3 (device ID 1063)\n");
     EXPECT_NE(other.err.find("not the OTHER given"), std::string::npos) << other.err;
 }
