@@ -17,7 +17,7 @@ packages=(
 )
 if [[ "${1:-}" == "--ci" ]]; then
   packages+=(clang libclang-rt-dev g++-mingw-w64-x86-64-posix wine wine64 googletest
-    icoutils nsis xdotool imagemagick
+    icoutils nsis xdotool xclip imagemagick
     lintian desktop-file-utils man-db)
 fi
 

@@ -69,7 +69,7 @@ window_run() {
     echo "window run: this build has no vandrel1.exe"
     return 0
   fi
-  echo "window run: not written yet"
+  scripts/wine-window.sh "$build" "$build/screenshot-win32.png" || fail "the window run failed"
 }
 # ---------------------------------------------------------------------------
 

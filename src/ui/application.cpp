@@ -1,5 +1,6 @@
 #include "ui/application.h"
 
+#include "form/form_core.h"
 #include "ui/dialog_service.h"
 
 namespace vandrel::ui {
@@ -32,13 +33,7 @@ void TApplication::SetDialogService(DialogService* dialogs) {
 }
 
 QString ExceptionMessage(std::exception_ptr error) {
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-        return QString::fromStdString(e.what());
-    } catch (...) {
-        return QStringLiteral("Unknown error.");
-    }
+    return QString::fromStdString(form::ExceptionMessage(error));
 }
 
 void ShowException(QWidget* parent, DialogService* dialogs) {

@@ -1,4 +1,4 @@
-// Building and placing the window's controls.
+// Building and placing the window's controls, from the control table.
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -6,19 +6,48 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include <algorithm>
-#include <vector>
-
 #include "ui/hex_key_filter.h"
 #include "ui/main_form.h"
+#include "ui/status_bar.h"
 
 namespace vandrel::ui {
 
-namespace {
+using form::Control;
+using form::ControlKind;
 
-constexpr int kPanelHeight = 217;
-
-} // namespace
+QWidget* TForm1::CreateControl(const form::ControlSpec& spec) {
+    const QString name = QString::fromUtf8(spec.Name.data(), static_cast<qsizetype>(spec.Name.size()));
+    const QString caption =
+        QString::fromUtf8(spec.Caption.data(), static_cast<qsizetype>(spec.Caption.size()));
+    QWidget* parent = spec.Parent ? Widget(*spec.Parent) : nullptr;
+    switch (spec.Kind) {
+    case ControlKind::Group:
+    case ControlKind::StepGroup: {
+        auto* group = MakeGroup(parent, name, caption);
+        if (spec.Kind == ControlKind::StepGroup)
+            group->setGeometry(spec.Left, spec.Top, spec.Width, spec.Height);
+        return group;
+    }
+    case ControlKind::Label:
+        return MakeLabel(parent, name, caption, spec.Left, spec.Top,
+                         spec.Width > 0 ? spec.Width : -1);
+    case ControlKind::List:
+        if (spec.Id == Control::cmbSerialPortList)
+            return MakeList<TPortComboBox>(parent, name, spec.Left, spec.Top, spec.Width);
+        return MakeList(parent, name, spec.Left, spec.Top, spec.Width);
+    case ControlKind::Edit:
+        return MakeEdit(parent, name, spec.Left, spec.Top, spec.Width);
+    case ControlKind::CheckBox:
+        return MakeCheckBox(parent, name, caption, spec.Left, spec.Top, spec.Width);
+    case ControlKind::Button:
+        return MakeButton(parent, name, caption, spec.Left, spec.Top, spec.Width);
+    case ControlKind::Panel:
+    case ControlKind::Log:
+    case ControlKind::StatusBar:
+        break; // built by CreateControls
+    }
+    return nullptr;
+}
 
 void TForm1::CreateControls() {
     auto* central = new QWidget(this);
@@ -28,136 +57,79 @@ void TForm1::CreateControls() {
     column->setSpacing(0);
     setCentralWidget(central);
 
-    Panel1 = new QWidget(central);
-    Panel1->setObjectName("Panel1");
-    Panel1->setFixedHeight(kPanelHeight);
-    Panel1->installEventFilter(this); // placed by ArrangePanel at every resize
-    column->addWidget(Panel1);
+    auto* panel = new QWidget(central);
+    panel->setObjectName("Panel1");
+    panel->setFixedHeight(form::kPanelHeight);
+    panel->installEventFilter(this); // placed by ArrangePanel at every resize
+    column->addWidget(panel);
+    widgets_[Index(Control::Panel1)] = panel;
 
-    // Device
-    GrpDeviceSpecs = MakeGroup(Panel1, "GrpDeviceSpecs", "Device");
-    lblDeviceSelect = MakeLabel(GrpDeviceSpecs, "lblDeviceSelect", "Target &PIC Device", 16, 16);
-    cmbDeviceList = MakeList(GrpDeviceSpecs, "cmbDeviceList", 16, 29, 169);
-    lblDeviceSelect->setBuddy(cmbDeviceList);
-    lblProgramMemory = MakeLabel(GrpDeviceSpecs, "lblProgramMemory", "Program", 256, 8, 65);
-    lblProgramMemoryValue = MakeLabel(GrpDeviceSpecs, "lblProgramMemoryValue", "0", 328, 8, 41);
-    lblConfigurationWord =
-        MakeLabel(GrpDeviceSpecs, "lblConfigurationWord", "User/Config", 256, 24, 65);
-    lblConfigurationWordValue =
-        MakeLabel(GrpDeviceSpecs, "lblConfigurationWordValue", "0", 328, 24, 41);
-    lblDataMemory = MakeLabel(GrpDeviceSpecs, "lblDataMemory", "Data", 256, 40, 65);
-    lblDataMemoryValue = MakeLabel(GrpDeviceSpecs, "lblDataMemoryValue", "0", 328, 40, 41);
-    cbLVP = MakeCheckBox(GrpDeviceSpecs, "cbLVP", "&LVP", 368, 38, 65);
-
-    // Data Source
-    GrpSource = MakeGroup(Panel1, "GrpSource", "Data Source");
-    lblHexFileName = MakeLabel(GrpSource, "lblHexFileName", "Intel&Hex", 17, 16);
-    edtHexFile = MakeEdit(GrpSource, "edtHexFile", 15, 29, 170);
-    lblHexFileName->setBuddy(edtHexFile);
-    btnOpenHexFile = MakeButton(GrpSource, "btnOpenHexFile", "&Refer", 192, 28, 56);
-    edtHexP = MakeLabel(GrpSource, "edtHexP", "Program", 256, 8, 57);
-    edtHexProgram = MakeLabel(GrpSource, "edtHexProgram", "0", 328, 8, 49);
-    edtHexC = MakeLabel(GrpSource, "edtHexC", "User/Config", 256, 24, 65);
-    edtHexConfig = MakeLabel(GrpSource, "edtHexConfig", "0", 328, 24, 49);
-    edtHexD = MakeLabel(GrpSource, "edtHexD", "Data", 256, 40, 41);
-    edtHexData = MakeLabel(GrpSource, "edtHexData", "0", 328, 40, 49);
-    btnClearBuffer = MakeButton(GrpSource, "btnClearBuffer", "Clear &Buffer", 368, 28, 73);
-    btnEditMemory = MakeButton(GrpSource, "btnEditMemory", "Ed&it", 448, 28, 73);
-    btnEditMemory->setEnabled(false);
-
-    // Communication
-    GrpPort = MakeGroup(Panel1, "GrpPort", "Communication");
-    lblSerialPort = MakeLabel(GrpPort, "lblSerialPort", "&COM Port", 8, 16);
-    cmbSerialPortList = MakeList<TPortComboBox>(GrpPort, "cmbSerialPortList", 8, 29, 81);
-    lblSerialPort->setBuddy(cmbSerialPortList);
-
-    // Dump
-    GrpDump = MakeGroup(Panel1, "GrpDump", "Dump");
-    lblDumpAddress = MakeLabel(GrpDump, "lblDumpAddress", "&Address", 8, 16);
-    edtDumpAddress = MakeEdit(GrpDump, "edtDumpAddress", 8, 32, 81);
-    lblDumpAddress->setBuddy(edtDumpAddress);
-    lblDumpSize = MakeLabel(GrpDump, "lblDumpSize", "Si&ze", 8, 56);
-    edtDumpSize = MakeEdit(GrpDump, "edtDumpSize", 8, 72, 81);
-    lblDumpSize->setBuddy(edtDumpSize);
-    hexKeyFilter_ = new THexKeyFilter(&TForm1::edtHexKeyPress, this);
-    hexKeyFilter_->Watch(edtDumpAddress);
-    hexKeyFilter_->Watch(edtDumpSize);
-    cbFarmOnDump = MakeCheckBox(GrpDump, "cbFarmOnDump", "&FarmWare", 95, 46, 81);
-    cbFarmOnDump->setChecked(true);
-    cbFarmOnDump->setEnabled(false);
-    btnDump = MakeButton(GrpDump, "btnDump", "D&ump", 95, 72, 73);
-
-    // Programming
-    GrpCommands = MakeGroup(Panel1, "GrpCommands", "Programming");
-    GrpErase = new TStepGroup(GrpCommands, "Erase", "&Erase All", 8, {65, 65, 57, 57});
-    cbEraseAll = GrpErase->All();
-    cbEraseProgram = GrpErase->Program();
-    cbEraseConfigurationMemory = GrpErase->Config();
-    cbEraseConfigurationMemory->setVisible(false);
-    cbEraseDataMemory = GrpErase->Data();
-    GrpWrite = new TStepGroup(GrpCommands, "Write", "&Write All", 96, {65, 65, 57, 49});
-    cbWriteAll = GrpWrite->All();
-    cbWriteProgram = GrpWrite->Program();
-    cbWriteConfigurationMemory = GrpWrite->Config();
-    cbWriteDataMemory = GrpWrite->Data();
-    GrpVerify = new TStepGroup(GrpCommands, "Verify", "&Verify All", 184, {71, 65, 57, 57});
-    cbVerifyAll = GrpVerify->All();
-    cbVerifyProgram = GrpVerify->Program();
-    cbVerifyConfigurationMemory = GrpVerify->Config();
-    cbVerifyDataMemory = GrpVerify->Data();
-    cbFarmWare = MakeCheckBox(GrpCommands, "cbFarmWare", "&FarmWare", 272, 46, 81);
-    cbFarmWare->setChecked(true);
-    cbFarmWare->setEnabled(false);
-    btnGo = MakeButton(GrpCommands, "btnGo", "&Download", 272, 72, 73);
+    auto* hexKeys = new THexKeyFilter(&form::TFormCore::edtHexKeyPress, this);
+    for (const form::ControlSpec& spec : form::ControlTable()) {
+        QWidget* widget = CreateControl(spec);
+        if (!widget)
+            continue;
+        widgets_[Index(spec.Id)] = widget;
+        if (spec.Has(form::kTicked))
+            static_cast<QCheckBox*>(widget)->setChecked(true);
+        if (spec.Has(form::kDisabled))
+            widget->setEnabled(false);
+        if (spec.Has(form::kHidden))
+            widget->setVisible(false);
+        if (spec.Has(form::kUpperCase))
+            hexKeys->Watch(static_cast<QLineEdit*>(widget));
+    }
+    for (const form::ControlSpec& spec : form::ControlTable()) {
+        if (spec.Buddy)
+            static_cast<QLabel*>(Widget(spec.Id))->setBuddy(Widget(*spec.Buddy));
+        // An "All" box lies on its group's frame line, which it hides like a caption.
+        if (spec.Kind == ControlKind::CheckBox && spec.Parent &&
+            form::Spec(*spec.Parent).Kind == ControlKind::StepGroup && spec.Top == 0) {
+            Widget(spec.Id)->setAutoFillBackground(true);
+            Widget(spec.Id)->raise();
+        }
+    }
 
     CreateLog(central);
-    column->addWidget(Memo1, 1);
+    column->addWidget(memo_, 1);
 
     // The progress bar is laid over it at start-up.
-    StatusBar1 = new TStatusBar(this);
-    StatusPanel0 = StatusBar1->Panel0();
-    StatusPanel1 = StatusBar1->Panel1();
-    setStatusBar(StatusBar1);
+    statusBar_ = new TStatusBar(this);
+    widgets_[Index(Control::StatusBar1)] = statusBar_;
+    setStatusBar(statusBar_);
 }
 
 void TForm1::CreateLog(QWidget* central) {
-    Memo1 = new QPlainTextEdit(central);
-    Memo1->setObjectName("Memo1");
-    Memo1->setReadOnly(true);
-    Memo1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    memo_ = new QPlainTextEdit(central);
+    memo_->setObjectName("Memo1");
+    memo_->setReadOnly(true);
+    memo_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     // Selecting by keyboard moves a cursor, but a read-only log shows none.
-    Memo1->setCursorWidth(0);
-    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
-    Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Memo1->setUndoRedoEnabled(false);
-    Memo1->setFont(LogFont());
+    memo_->setCursorWidth(0);
+    memo_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    memo_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    memo_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    memo_->setUndoRedoEnabled(false);
+    memo_->setFont(LogFont());
+    widgets_[Index(Control::Memo1)] = memo_;
 }
 
+// The five group boxes of the panel, the stretching ones to its right edge.
 void TForm1::ArrangePanel() {
-    const int width = Panel1->width();
-    GrpDeviceSpecs->setGeometry(0, 0, width, 60);
-    GrpSource->setGeometry(0, 60, width, 60);
-    GrpPort->setGeometry(0, 120, 94, 97);
-    GrpDump->setGeometry(94, 120, 180, 97);
-    GrpCommands->setGeometry(274, 120, std::max(0, width - 274), 97);
+    const int width = Widget(Control::Panel1)->width();
+    for (const form::ControlSpec& spec : form::ControlTable()) {
+        if (spec.Parent != Control::Panel1)
+            continue;
+        const form::Rect place = form::PlaceIn(spec, width);
+        Widget(spec.Id)->setGeometry(place.Left, place.Top, place.Width, place.Height);
+    }
 }
 
 void TForm1::SetTabOrder() {
-    const std::vector<QWidget*> order = {
-        Memo1,
-        cmbDeviceList, cbLVP,
-        edtHexFile, btnOpenHexFile, btnClearBuffer, btnEditMemory,
-        cmbSerialPortList,
-        edtDumpAddress, edtDumpSize, cbFarmOnDump, btnDump,
-        cbEraseAll, cbEraseProgram, cbEraseConfigurationMemory, cbEraseDataMemory,
-        cbWriteAll, cbWriteProgram, cbWriteConfigurationMemory, cbWriteDataMemory,
-        cbVerifyAll, cbVerifyProgram, cbVerifyConfigurationMemory, cbVerifyDataMemory,
-        cbFarmWare, btnGo,
-    };
+    const std::vector<Control> order = form::TabOrder();
     for (std::size_t i = 1; i < order.size(); ++i)
-        setTabOrder(order[i - 1], order[i]);
-    Memo1->setFocus();
+        setTabOrder(Widget(order[i - 1]), Widget(order[i]));
+    memo_->setFocus();
 }
 
 } // namespace vandrel::ui

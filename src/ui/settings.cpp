@@ -21,3 +21,20 @@ QString ReadSetting(const QString& name) {
 }
 
 } // namespace vandrel::ui
+
+namespace vandrel::ui {
+
+void QtSettingsStore::WriteSetting(const std::string& name, const std::string& value) {
+    ui::WriteSetting(QString::fromStdString(name), QString::fromStdString(value));
+}
+
+std::string QtSettingsStore::ReadSetting(const std::string& name) const {
+    return ui::ReadSetting(QString::fromStdString(name)).toStdString();
+}
+
+QtSettingsStore& QtSettingsStore::Instance() {
+    static QtSettingsStore instance;
+    return instance;
+}
+
+} // namespace vandrel::ui

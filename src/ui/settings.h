@@ -1,20 +1,20 @@
 #pragma once
-// The user's remembered choices: named strings in one per-user store
-// (HKEY_CURRENT_USER\Software\Ostmerin\Vandrel1 on Windows, the per-user
-// configuration file elsewhere). Every write reaches the store at once.
+// The user's remembered choices in QSettings' native store: the registry key
+// HKEY_CURRENT_USER\Software\Ostmerin\Vandrel1 on Windows, the per-user
+// configuration file elsewhere. Every write reaches the store at once.
 #include <QString>
+
+#include "form/settings_store.h"
 
 namespace vandrel::ui {
 
-inline constexpr const char* kSettingsOrganization = "Ostmerin";
-inline constexpr const char* kSettingsApplication = "Vandrel1";
-
-// Names of the values the window keeps.
-inline constexpr const char* kHexFilePath = "HexFilePath";
-inline constexpr const char* kDumpAddress = "DumpAddress";
-inline constexpr const char* kDumpSize = "DumpSize";
-inline constexpr const char* kComPort = "ComPort";
-inline constexpr const char* kPicDevice = "PicDevice";
+using form::kComPort;
+using form::kDumpAddress;
+using form::kDumpSize;
+using form::kHexFilePath;
+using form::kPicDevice;
+using form::kSettingsApplication;
+using form::kSettingsOrganization;
 
 // Stores one string value, replacing an older one. A store that cannot be
 // written is skipped silently.
@@ -22,5 +22,13 @@ void WriteSetting(const QString& name, const QString& value);
 
 // The stored value, or an empty string when there is none.
 QString ReadSetting(const QString& name);
+
+// The window's settings store on the two functions above.
+class QtSettingsStore final : public form::SettingsStore {
+public:
+    void WriteSetting(const std::string& name, const std::string& value) override;
+    std::string ReadSetting(const std::string& name) const override;
+    static QtSettingsStore& Instance();
+};
 
 } // namespace vandrel::ui

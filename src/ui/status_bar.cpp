@@ -3,8 +3,6 @@
 #include <QLabel>
 #include <QProgressBar>
 
-#include <algorithm>
-
 namespace vandrel::ui {
 
 TStatusBar::TStatusBar(QWidget* parent) : QStatusBar(parent) {
@@ -47,7 +45,8 @@ void TStatusBar::DestroyProgressBar() {
 void TStatusBar::PlaceProgressBar() {
     if (!progressBar_)
         return;
-    progressBar_->setGeometry(kPanel0Width + 2, 2, width() - kPanel0Width - 2, height() - 2);
+    const form::Rect place = form::ProgressBarRect({width(), height()});
+    progressBar_->setGeometry(place.Left, place.Top, place.Width, place.Height);
 }
 
 void TStatusBar::resizeEvent(QResizeEvent* event) {
@@ -68,22 +67,10 @@ void TStatusBar::ApplyProgress() {
     }
 }
 
-void TStatusBar::SetProgressMin(std::int32_t value) {
-    min_ = value;
-    max_ = std::max(max_, value);
-    position_ = std::clamp(position_, min_, max_);
-    ApplyProgress();
-}
-
-void TStatusBar::SetProgressMax(std::int32_t value) {
-    max_ = value;
-    min_ = std::min(min_, value);
-    position_ = std::clamp(position_, min_, max_);
-    ApplyProgress();
-}
-
-void TStatusBar::SetProgressPosition(std::int32_t value) {
-    position_ = std::clamp(value, min_, max_);
+void TStatusBar::ShowProgress(std::int32_t min, std::int32_t max, std::int32_t position) {
+    min_ = min;
+    max_ = max;
+    position_ = position;
     ApplyProgress();
 }
 

@@ -7,6 +7,8 @@
 #include <QStatusBar>
 #include <QString>
 
+#include "form/control_table.h"
+
 class QLabel;
 class QProgressBar;
 
@@ -14,9 +16,9 @@ namespace vandrel::ui {
 
 class TStatusBar : public QStatusBar {
 public:
-    static constexpr int kHeight = 19;
-    static constexpr int kPanel0Width = 250;
-    static constexpr int kPanel1Width = 50;
+    static constexpr int kHeight = form::kStatusBarHeight;
+    static constexpr int kPanel0Width = form::kStatusPanel0Width;
+    static constexpr int kPanel1Width = form::kStatusPanel1Width;
 
     explicit TStatusBar(QWidget* parent);
 
@@ -25,20 +27,13 @@ public:
     void ShowStatus(const QString& text);
     QString StatusText() const;
 
-    // The progress bar lives from CreateProgressBar to DestroyProgressBar;
-    // the progress calls below keep their values without it.
+    // The progress bar lives from CreateProgressBar to DestroyProgressBar.
     void CreateProgressBar();
     void DestroyProgressBar();
     QProgressBar* ProgressBar() const { return progressBar_; }
     void PlaceProgressBar();
-
-    // The position stays within the range; a minimum above the maximum moves
-    // the maximum up to it, and the other way round.
-    void SetProgressMin(std::int32_t value);
-    void SetProgressMax(std::int32_t value);
-    void SetProgressPosition(std::int32_t value);
-    std::int32_t ProgressPosition() const { return position_; }
-    std::int32_t ProgressMax() const { return max_; }
+    // Shows `position` within `min`..`max` (kept when there is no bar yet).
+    void ShowProgress(std::int32_t min, std::int32_t max, std::int32_t position);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

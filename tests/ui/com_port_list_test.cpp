@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
 #include "common/convert.h"
-#include "ui/com_port_list.h"
+#include "form/com_port_list.h"
 #include "ui/settings.h"
 #include "ui_test_env.h"
 
 namespace vandrel::ui::test {
 namespace {
+
+using form::InsertPortSorted;
+using form::ListComPorts;
 
 std::vector<std::string> Names(const PortList& list) {
     std::vector<std::string> names;

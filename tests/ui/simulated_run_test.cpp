@@ -12,6 +12,7 @@
 #include <chrono>
 #include <filesystem>
 
+#include "device/pic_device.h"
 #include "simulator/sim_programmer.h"
 #include "ui/settings.h"
 #include "ui_test_env.h"
@@ -259,6 +260,32 @@ TEST_F(SimulatedRunTest, AMissingPortFlashesItsLabel) {
     EXPECT_EQ(clock_.WaitCount() - waitsBefore, 8);
     EXPECT_EQ(form.StatusText(), "Process finished.");
     EXPECT_EQ(form.focusWidget(), Find<QWidget>("cmbSerialPortList"));
+}
+
+// The run scripts/wine-window.sh drives the Win32 window through under wine:
+// both faces must write this log.
+TEST_F(SimulatedRunTest, TheWineWindowRunWritesTheRecordedLog) {
+    device::SetDeviceSpecPathOverride(VANDREL_SOURCE_DIR "/picspecs.ini");
+    qputenv("VANDREL1_SIMULATOR", "PIC16F628A");
+    ports_ = {{"COM0", "simulated PIC16F628A"}};
+    WriteSetting(kHexFilePath, VANDREL_SOURCE_DIR "/examples/blink628a.hex");
+    WriteSetting(kComPort, "COM0");
+    WriteSetting(kPicDevice, "PIC16F628A");
+    WriteSetting(kDumpAddress, "2000");
+    WriteSetting(kDumpSize, "8");
+    TForm1& form = Start();
+    for (const char* all : {"cbEraseAll", "cbWriteAll", "cbVerifyAll"})
+        Find<QCheckBox>(all)->setChecked(true);
+    Click("btnGo");
+    Click("btnDump");
+    device::SetDeviceSpecPathOverride(QDir(TempDir()).filePath("picspecs.ini").toStdString());
+
+    QFile recorded(VANDREL_SOURCE_DIR "/tests/data/window_run_628a.log");
+    ASSERT_TRUE(recorded.open(QIODevice::ReadOnly));
+    QStringList expected = QString::fromUtf8(recorded.readAll()).split('\n');
+    if (!expected.isEmpty() && expected.back().isEmpty())
+        expected.removeLast();
+    EXPECT_EQ(form.LogLines(), expected);
 }
 
 } // namespace

@@ -13,7 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "common/clock.h"
-#include "ui/com_port_list.h"
+#include "form/com_port_list.h"
 #include "ui/dialog_service.h"
 #include "ui/main_form.h"
 

@@ -6,7 +6,7 @@
 
 #include "serial/com_ports.h"
 
-namespace vandrel::ui {
+namespace vandrel::form {
 
 using PortList = std::vector<serial::ComPortInfo>;
 // Where the port names come from, in the order the system gives them.
@@ -27,4 +27,4 @@ void InsertPortSorted(PortList& list, const serial::ComPortInfo& port);
 // ports inserted before it.
 void ListComPorts(PortList& list, const PortSource& source = {});
 
-} // namespace vandrel::ui
+} // namespace vandrel::form

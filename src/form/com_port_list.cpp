@@ -1,11 +1,11 @@
-#include "ui/com_port_list.h"
+#include "form/com_port_list.h"
 
 #include <cstdint>
 
 #include "common/convert.h"
 #include "simulator/sim_programmer.h"
 
-namespace vandrel::ui {
+namespace vandrel::form {
 
 PortList SystemPorts() {
     PortList ports = serial::EnumerateComPorts();
@@ -38,4 +38,4 @@ void ListComPorts(PortList& list, const PortSource& source) {
         InsertPortSorted(list, port);
 }
 
-} // namespace vandrel::ui
+} // namespace vandrel::form

@@ -1,0 +1,545 @@
+#include "form/form_core.h"
+
+#include <array>
+#include <filesystem>
+#include <system_error>
+
+#include "common/convert.h"
+#include "common/scope_exit.h"
+#include "device/pic_device.h"
+#include "image/image_source.h"
+#include "serial/sim_port_driver.h"
+#include "simulator/sim_programmer.h"
+
+namespace vandrel::form {
+
+using device::CurrentDevice;
+using programmer::kStopCaption;
+
+namespace {
+
+// One step of the programming run over the three areas: its "All" box and
+// its members "Program", "Config" and "Data".
+struct StepRule {
+    Control Group;
+    Control All;
+    std::array<Control, 3> Members;
+};
+
+constexpr std::array<StepRule, 3> kSteps = {{
+    {Control::GrpErase, Control::cbEraseAll,
+     {Control::cbEraseProgram, Control::cbEraseConfigurationMemory, Control::cbEraseDataMemory}},
+    {Control::GrpWrite, Control::cbWriteAll,
+     {Control::cbWriteProgram, Control::cbWriteConfigurationMemory, Control::cbWriteDataMemory}},
+    {Control::GrpVerify, Control::cbVerifyAll,
+     {Control::cbVerifyProgram, Control::cbVerifyConfigurationMemory,
+      Control::cbVerifyDataMemory}},
+}};
+
+const StepRule& StepOf(Control group) {
+    for (const StepRule& step : kSteps)
+        if (step.Group == group)
+            return step;
+    return kSteps.front();
+}
+
+// Ticking All ticks the three members (a hidden one too); unticking it
+// leaves them.
+void AllClick(FormView& view, const StepRule& step) {
+    if (!view.Checked(step.All))
+        return;
+    for (Control member : step.Members)
+        view.SetChecked(member, true);
+}
+
+// Unticking a member unticks All; ticking one changes nothing else.
+void MemberClick(FormView& view, const StepRule& step, Control sender) {
+    if (!view.Checked(sender))
+        view.SetChecked(step.All, false);
+}
+
+// A path in UTF-8 names a regular file that exists now.
+bool IsExistingFile(const std::string& path) {
+    if (path.empty())
+        return false;
+    std::error_code error;
+    const std::u8string text(path.begin(), path.end());
+    return std::filesystem::is_regular_file(std::filesystem::path(text), error);
+}
+
+std::vector<std::string> PortNames(const PortList& ports) {
+    std::vector<std::string> names;
+    for (const auto& port : ports)
+        names.push_back(port.Name);
+    return names;
+}
+
+} // namespace
+
+std::string ExceptionMessage(std::exception_ptr error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (...) {
+        return "Unknown error.";
+    }
+}
+
+FileFilter HexFileFilter() {
+    return {"IntelHEXファイル(*.hex)", "*.hex"};
+}
+
+TFormCore::TFormCore(FormView& view, SettingsStore& settings, Clock& clock, PortSource ports)
+    : view_(view), settings_(settings), clock_(clock), portSource_(std::move(ports)) {
+    SetUpComm();
+}
+
+TFormCore::~TFormCore() = default;
+
+bool TFormCore::Guarded(const std::function<void()>& handler) {
+    try {
+        handler();
+        return true;
+    } catch (...) {
+        view_.ShowErrorBox(ExceptionMessage(std::current_exception()));
+        return false;
+    }
+}
+
+void TFormCore::SetUpComm() {
+    CommX1.SetBitRate(115200);
+    CommX1.SetFlowCtrl(serial::cfcNone);
+    CommX1.SetClock(clock_);
+    CommX1.SetPumpHook([this] { view_.ProcessPendingMessages(); });
+    // Called on a worker thread: hand the work to the window's thread.
+    CommX1.SetNotificationWakeup(
+        [this] { view_.PostToWindow([this] { CommX1.ProcessNotifications(); }); });
+
+    // With VANDREL1_SIMULATOR naming a device, COM0 is the simulated adapter
+    // and chip; every other port is the machine's own.
+    if (const auto device = simulator::SimulatorDeviceFromEnvironment()) {
+        simulator::SimulatorSetup setup = simulator::MakeUserSimulator(*device, clock_);
+        simPort_ = setup.port;
+        simChip_ = setup.chip;
+        CommX1.SetDriverFactory(simulator::MakeSimulatorFactory(
+            simPort_, [](const std::string&) { return serial::MakePlatformPortDriver(); }));
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Start-up and shutdown
+
+void TFormCore::FormCreate() {
+    // 1. The progress bar over the status bar.
+    view_.CreateProgressBar();
+    ShowProgress();
+
+    // 2. The memory image, and the operations working on it.
+    hexImage_ = std::make_unique<image::THexFile>();
+    hexImage_->SetProcessEventsHook(PumpHook());
+    hexImage_->SetChecksumErrorHook(
+        [this](int line) { view_.ShowErrorBox(image::ChecksumErrorText(line)); });
+    farm_ = std::make_unique<programmer::TFarmOperations>(*this, CommX1, *hexImage_,
+                                                          CurrentDevice);
+
+    // 3. The HEX file; a failure is not reported.
+    const std::string hexPath = settings_.ReadSetting(kHexFilePath);
+    if (!hexPath.empty()) {
+        view_.SetText(Control::edtHexFile, hexPath);
+        if (LoadHexFileQuietly(view_.Text(Control::edtHexFile)))
+            ShowImageCounts();
+    }
+
+    // 4. The dump fields.
+    const std::string dumpAddress = settings_.ReadSetting(kDumpAddress);
+    if (!dumpAddress.empty())
+        view_.SetText(Control::edtDumpAddress, dumpAddress);
+    const std::string dumpSize = settings_.ReadSetting(kDumpSize);
+    if (!dumpSize.empty())
+        view_.SetText(Control::edtDumpSize, dumpSize);
+
+    // 5. The port list. A port name that cannot be read as COM + number is
+    // shown, and start-up goes on with the ports listed before it: one odd
+    // virtual port must not leave the window without its device list.
+    Guarded([this] { FillPortList(); });
+
+    // 6. The remembered port, else the first.
+    const std::string port = settings_.ReadSetting(kComPort);
+    if (!port.empty())
+        SelectEntry(Control::cmbSerialPortList, portNames_, port);
+    else
+        view_.SelectListItem(Control::cmbSerialPortList, portNames_.empty() ? -1 : 0);
+
+    // 7. The device list.
+    deviceNames_.clear();
+    device::GetDeviceList(deviceNames_);
+    std::vector<ListItem> devices;
+    for (const auto& name : deviceNames_)
+        devices.push_back({name, {}});
+    view_.SetListItems(Control::cmbDeviceList, devices);
+    view_.SelectListItem(Control::cmbDeviceList, -1);
+
+    // 8. The remembered device, as if the user had chosen it.
+    const std::string deviceName = settings_.ReadSetting(kPicDevice);
+    if (!deviceName.empty()) {
+        SelectEntry(Control::cmbDeviceList, deviceNames_, deviceName);
+        cmbDeviceListChange();
+    }
+}
+
+void TFormCore::FormDestroy() {
+    // The port may still be open when the window goes during an operation.
+    CommX1.Close();
+    farm_.reset();
+    view_.DestroyProgressBar();
+    hexImage_.reset();
+}
+
+bool TFormCore::FormCloseQuery() {
+    // An operation under way is asked to stop and ends through its closing
+    // steps (the port closes); the window closes after that.
+    if (operationActive_) {
+        stopRequested_ = true;
+        closePending_ = true;
+        return false;
+    }
+    return true;
+}
+
+std::function<void()> TFormCore::PumpHook() {
+    // A load lets the window process its messages once per line.
+    return [this] { view_.ProcessPendingMessages(); };
+}
+
+void TFormCore::SelectEntry(Control list, const std::vector<std::string>& entries,
+                            const std::string& text) {
+    int index = -1;
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        if (entries[i] == text) {
+            index = static_cast<int>(i);
+            break;
+        }
+    view_.SelectListItem(list, index);
+}
+
+// ---------------------------------------------------------------------------
+// Events
+
+void TFormCore::Clicked(Control control) {
+    Guarded([&] {
+        switch (control) {
+        case Control::btnOpenHexFile: btnOpenHexFileClick(); return;
+        case Control::btnClearBuffer: btnClearBufferClick(); return;
+        case Control::btnGo: btnGoClick(); return;
+        case Control::btnDump: btnDumpClick(); return;
+        case Control::cbEraseAll: cbEraseAllClick(); return;
+        case Control::cbWriteAll: cbWriteAllClick(); return;
+        case Control::cbVerifyAll: cbVerifyAllClick(); return;
+        default: break;
+        }
+        const auto parent = Spec(control).Parent;
+        if (parent == Control::GrpErase)
+            cbEraseGrpClick(control);
+        else if (parent == Control::GrpWrite)
+            cbWriteGrpClick(control);
+        else if (parent == Control::GrpVerify)
+            cbVerifyGrpClick(control);
+    });
+}
+
+void TFormCore::TextChanged(Control control) {
+    Guarded([&] {
+        switch (control) {
+        case Control::edtHexFile: edtHexFileChange(); return;
+        case Control::edtDumpAddress: edtDumpAddressChange(); return;
+        case Control::edtDumpSize: edtDumpSizeChange(); return;
+        default: return;
+        }
+    });
+}
+
+void TFormCore::EnterPressed(Control control) {
+    if (control == Control::edtHexFile)
+        Guarded([this] { edtHexFileKeyPress('\r'); });
+}
+
+void TFormCore::ListChosen(Control list) {
+    Guarded([&] {
+        if (list == Control::cmbDeviceList)
+            cmbDeviceListChange();
+        else if (list == Control::cmbSerialPortList)
+            cmbSerialPortListChange();
+    });
+}
+
+bool TFormCore::ListDropDown(Control list) {
+    if (list != Control::cmbSerialPortList)
+        return true;
+    bool filled = false;
+    Guarded([&] { filled = cmbSerialPortListDropDown(); });
+    return filled;
+}
+
+// ---------------------------------------------------------------------------
+// Device
+
+void TFormCore::cmbDeviceListChange() {
+    const std::string name = view_.Text(Control::cmbDeviceList);
+    if (name.empty())
+        return;
+    CurrentDevice = device::GetDeviceSpec(name);
+    if (CurrentDevice.Name.empty()) {
+        ShowDeviceSizes(0, 0, 0, false);
+        return;
+    }
+    ShowDeviceSizes(CurrentDevice.ProgramMemory.Size, CurrentDevice.DataMemory.Size,
+                    CurrentDevice.ConfigurationMemory.Size, CurrentDevice.LVP);
+    ShowImageCounts();
+    settings_.WriteSetting(kPicDevice, name);
+}
+
+void TFormCore::ShowDeviceSizes(int programSize, int dataSize, int configurationSize, bool lvp) {
+    view_.SetText(Control::lblProgramMemoryValue, std::to_string(programSize));
+    view_.SetText(Control::lblDataMemoryValue, std::to_string(dataSize));
+    view_.SetText(Control::lblConfigurationWordValue, std::to_string(configurationSize));
+    view_.SetEnabled(Control::cbLVP, lvp);
+}
+
+void TFormCore::ShowImageCounts() {
+    if (!hexImage_)
+        return;
+    view_.SetText(Control::edtHexProgram,
+                  std::to_string(hexImage_->CountWords(CurrentDevice.ProgramMemory)));
+    view_.SetText(Control::edtHexData,
+                  std::to_string(hexImage_->CountWords(CurrentDevice.DataMemory)));
+    view_.SetText(Control::edtHexConfig,
+                  std::to_string(hexImage_->CountWords(CurrentDevice.ConfigurationMemory)));
+}
+
+// ---------------------------------------------------------------------------
+// HEX file
+
+bool TFormCore::LoadHexFileQuietly(const std::string& path) {
+    try {
+        return hexImage_->LoadFromFile(path);
+    } catch (const image::EHexFileError&) {
+        return false; // unreadable: treated like a missing file
+    }
+}
+
+void TFormCore::edtHexFileChange() {
+    const std::string path = view_.Text(Control::edtHexFile);
+    if (IsExistingFile(path))
+        settings_.WriteSetting(kHexFilePath, path);
+}
+
+void TFormCore::edtHexFileKeyPress(char key) {
+    if (key != '\r')
+        return;
+    const std::string path = view_.Text(Control::edtHexFile);
+    if (path.empty())
+        return;
+    const bool loaded = LoadHexFileQuietly(path);
+    // Also after a failure: a file that exists but holds nothing, or cannot
+    // be read, has emptied the image, and the counts must not show the old one.
+    ShowImageCounts();
+    if (!loaded)
+        view_.ShowErrorBox("Can't load file:" + path);
+    else
+        ReportNotHexFile(path);
+}
+
+void TFormCore::btnOpenHexFileClick() {
+    const std::string current = view_.Text(Control::edtHexFile);
+    const std::string initial = IsExistingFile(current) ? current : std::string();
+    const std::optional<std::string> chosen = view_.OpenDialog(HexFileFilter(), initial);
+    if (!chosen)
+        return;
+    view_.SetText(Control::edtHexFile, *chosen);
+    LoadHexFileQuietly(view_.Text(Control::edtHexFile));
+    ListImage();
+    ShowImageCounts();
+    ReportNotHexFile(view_.Text(Control::edtHexFile));
+}
+
+void TFormCore::ReportNotHexFile(const std::string& path) {
+    const auto& source = hexImage_->Source();
+    if (source && source->Path == path && hexImage_->RecordCount() == 0)
+        view_.ShowErrorBox(image::NotHexFileText(source->Path));
+}
+
+bool TFormCore::PrepareDownloadImage() {
+    // No messages while the file is read: a second press must not start a
+    // run inside this one.
+    hexImage_->SetProcessEventsHook(nullptr);
+    const ScopeExit pumpAgain([this] { hexImage_->SetProcessEventsHook(PumpHook()); });
+    const image::TRunImageCheck check = image::PrepareRunImage(*hexImage_, HexFilePath());
+    if (check.Reloaded)
+        ShowImageCounts();
+    if (!check.LogLine.empty())
+        AppendLog(check.LogLine);
+    if (!check.Refusal.empty()) {
+        ErrorBox(check.Refusal);
+        return false;
+    }
+    return true;
+}
+
+void TFormCore::btnClearBufferClick() {
+    hexImage_->Clear();
+    ShowImageCounts();
+}
+
+void TFormCore::ListImage() {
+    for (std::int32_t block = 0; block < image::THexFile::kWords; block += 8) {
+        std::string line = Hex4(block) + ":";
+        bool any = false;
+        for (std::int32_t address = block; address < block + 8; ++address) {
+            const std::int16_t word = hexImage_->GetWord(address);
+            line += ' ';
+            if (word < 0) {
+                line += "----";
+            } else {
+                line += Hex4(word);
+                any = true;
+            }
+        }
+        if (any)
+            AppendLog(line);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Ports
+
+void TFormCore::FillPortList() {
+    PortList ports;
+    const auto show = [&] {
+        std::vector<ListItem> items;
+        for (const auto& port : ports)
+            items.push_back({port.Name, port.DevicePath});
+        portNames_ = PortNames(ports);
+        view_.SetListItems(Control::cmbSerialPortList, items);
+    };
+    try {
+        ListComPorts(ports, portSource_);
+    } catch (...) {
+        show(); // the ports listed before the bad name stay
+        throw;
+    }
+    show();
+}
+
+void TFormCore::cmbSerialPortListChange() {
+    const std::string port = view_.Text(Control::cmbSerialPortList);
+    if (!port.empty())
+        settings_.WriteSetting(kComPort, port);
+}
+
+bool TFormCore::cmbSerialPortListDropDown() {
+    const std::string remembered = view_.Text(Control::cmbSerialPortList);
+    const auto reselect = [&] {
+        if (remembered.empty())
+            view_.SelectListItem(Control::cmbSerialPortList, -1);
+        else
+            SelectEntry(Control::cmbSerialPortList, portNames_, remembered);
+    };
+    try {
+        FillPortList();
+    } catch (...) {
+        reselect();
+        throw;
+    }
+    reselect();
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Dump fields
+
+void TFormCore::edtDumpAddressChange() {
+    const std::string text = view_.Text(Control::edtDumpAddress);
+    if (!text.empty())
+        settings_.WriteSetting(kDumpAddress, text);
+}
+
+void TFormCore::edtDumpSizeChange() {
+    const std::string text = view_.Text(Control::edtDumpSize);
+    if (!text.empty())
+        settings_.WriteSetting(kDumpSize, text);
+}
+
+void TFormCore::edtHexKeyPress(char& key) {
+    if (key == '\b' || (key >= '0' && key <= '9') || (key >= 'A' && key <= 'F'))
+        return;
+    if (key >= 'a' && key <= 'f') {
+        key = static_cast<char>(key - 'a' + 'A');
+        return;
+    }
+    key = 0;
+}
+
+// ---------------------------------------------------------------------------
+// Check-box rules, written once for the three steps
+
+void TFormCore::cbEraseAllClick() {
+    AllClick(view_, StepOf(Control::GrpErase));
+}
+
+void TFormCore::cbEraseGrpClick(Control sender) {
+    MemberClick(view_, StepOf(Control::GrpErase), sender);
+}
+
+void TFormCore::cbWriteAllClick() {
+    AllClick(view_, StepOf(Control::GrpWrite));
+}
+
+void TFormCore::cbWriteGrpClick(Control sender) {
+    MemberClick(view_, StepOf(Control::GrpWrite), sender);
+}
+
+void TFormCore::cbVerifyAllClick() {
+    AllClick(view_, StepOf(Control::GrpVerify));
+}
+
+void TFormCore::cbVerifyGrpClick(Control sender) {
+    MemberClick(view_, StepOf(Control::GrpVerify), sender);
+}
+
+// ---------------------------------------------------------------------------
+// Operations
+
+void TFormCore::RunOperation(const std::function<void()>& start) {
+    operationActive_ = true;
+    const ScopeExit ended([this] {
+        operationActive_ = false;
+        if (closePending_) {
+            closePending_ = false;
+            view_.PostToWindow([this] { view_.CloseWindow(); });
+        }
+    });
+    start();
+}
+
+void TFormCore::btnGoClick() {
+    // A Stop press comes in from the running operation's message pump.
+    if (view_.Caption(Control::btnGo) == kStopCaption) {
+        farm_->btnGoClick();
+        return;
+    }
+    RunOperation([this] {
+        if (PrepareDownloadImage() && !closePending_)
+            farm_->btnGoClick();
+    });
+}
+
+void TFormCore::btnDumpClick() {
+    if (view_.Caption(Control::btnDump) == kStopCaption) {
+        farm_->btnDumpClick();
+        return;
+    }
+    RunOperation([this] { farm_->btnDumpClick(); });
+}
+
+} // namespace vandrel::form

@@ -1,0 +1,165 @@
+#pragma once
+// The main window's behaviour, with no toolkit in it: start-up and shutdown,
+// the event handlers, the rules of the erase, write and verify boxes, the
+// hexadecimal key filter, the required-field flash, the settings written at
+// each choice, and the side the Download and Dump operations see. It reaches
+// its controls through a FormView; each face builds the controls from the
+// control table, forwards their events here and carries out what the core
+// asks.
+//
+// form_core.cpp holds start-up and the handlers, form_core_host.cpp the
+// displays and the operations' side.
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/clock.h"
+#include "form/com_port_list.h"
+#include "form/control_table.h"
+#include "form/form_view.h"
+#include "form/settings_store.h"
+#include "image/hex_file.h"
+#include "programmer/farm_operations.h"
+#include "programmer/operation_host.h"
+#include "serial/comm_x.h"
+
+namespace vandrel::serial {
+class SimPort;
+}
+namespace vandrel::simulator {
+class SimChip;
+}
+
+namespace vandrel::form {
+
+// The message shown for an exception: its what(), or a fixed text for
+// anything that is not a std::exception.
+std::string ExceptionMessage(std::exception_ptr error);
+
+// The Refer dialog's one filter.
+FileFilter HexFileFilter();
+
+class TFormCore : public programmer::OperationHost {
+public:
+    TFormCore(FormView& view, SettingsStore& settings, Clock& clock, PortSource ports = {});
+    ~TFormCore() override;
+    TFormCore(const TFormCore&) = delete;
+    TFormCore& operator=(const TFormCore&) = delete;
+
+    // --- Start-up and shutdown ---
+    // The controls must exist, in their idle state of the table.
+    void FormCreate();
+    void FormDestroy();
+    // Asked when the user closes the window: true when it may close now.
+    // During an operation the operation is asked to stop, and the window
+    // closes after its closing steps.
+    bool FormCloseQuery();
+
+    // --- Events, as the faces forward them. Each runs guarded. ---
+    void Clicked(Control control);      // a button pressed, a box's state changed
+    void TextChanged(Control control);  // an edit field's text changed
+    void EnterPressed(Control control); // Enter typed in an edit field
+    void ListChosen(Control list);      // the user chose a list entry
+    bool ListDropDown(Control list);    // a list is about to open; false keeps it closed
+
+    // --- Event handlers ---
+    void cmbDeviceListChange();
+    void edtHexFileChange();
+    void edtHexFileKeyPress(char key);
+    void btnOpenHexFileClick();
+    void btnClearBufferClick();
+    void cmbSerialPortListChange();
+    bool cmbSerialPortListDropDown();
+    void edtDumpAddressChange();
+    void edtDumpSizeChange();
+    // The key filter of the two hexadecimal fields: `key` is the typed
+    // character, 0 afterwards when it is dropped.
+    static void edtHexKeyPress(char& key);
+    void cbEraseAllClick();
+    void cbEraseGrpClick(Control sender);
+    void cbWriteAllClick();
+    void cbWriteGrpClick(Control sender);
+    void cbVerifyAllClick();
+    void cbVerifyGrpClick(Control sender);
+    void btnGoClick();
+    void btnDumpClick();
+
+    // --- Displays ---
+    void ListImage();
+    void ShowDeviceSizes(int programSize, int dataSize, int configurationSize, bool lvp);
+    // Flashes `label` when its field is empty, then focuses the field.
+    bool FlashIfEmpty(Control label);
+
+    // --- OperationHost ---
+    void ShowStatus(const std::string& text) override;
+    void AppendLog(const std::string& line) override;
+    void SetProgressMin(std::int32_t value) override;
+    void SetProgressMax(std::int32_t value) override;
+    void SetProgressPosition(std::int32_t value) override;
+    std::int32_t ProgressPosition() const override;
+    std::int32_t ProgressMax() const override;
+    void ProcessMessages() override;
+    bool StopRequested() const override;
+    void SetStopRequested(bool value) override;
+    bool IsChecked(programmer::StepBox box) const override;
+    void TickLvp() override;
+    void ErrorBox(const std::string& message) override;
+    bool FlashIfEmpty(programmer::RequiredField field) override;
+    void ShowImageCounts() override;
+    std::string HexFilePath() const override;
+    std::string DumpAddressText() const override;
+    std::string DumpSizeText() const override;
+    std::string PortText() const override;
+    std::string ButtonCaption(programmer::OperationButton button) const override;
+    void SetButtonCaption(programmer::OperationButton button, const std::string& caption) override;
+    void SetButtonEnabled(programmer::OperationButton button, bool enabled) override;
+    Clock& GetClock() override;
+
+    // Runs `handler`; an exception escaping it is shown in an error box and
+    // false comes back.
+    bool Guarded(const std::function<void()>& handler);
+
+    // --- Owned objects ---
+    serial::TCommX CommX1;
+    image::THexFile* HexImage() const { return hexImage_.get(); }
+    // The simulated chip behind COM0, when the simulator is on.
+    simulator::SimChip* SimulatedChip() const { return simChip_.get(); }
+
+private:
+    void SetUpComm();
+    void FillPortList();
+    bool LoadHexFileQuietly(const std::string& path);
+    // The image's hook for a load: the window's pending messages, once a line.
+    std::function<void()> PumpHook();
+    // After a load of `path`: a file read without a single HEX record is named in an error box.
+    void ReportNotHexFile(const std::string& path);
+    // Before a Download: the image brought up to the path field; false when
+    // the Download must not start (the box has been shown).
+    bool PrepareDownloadImage();
+    // Runs an operation's start; a close asked for meanwhile follows its end.
+    void RunOperation(const std::function<void()>& start);
+    void SelectEntry(Control list, const std::vector<std::string>& entries,
+                     const std::string& text);
+    void ShowProgress();
+
+    FormView& view_;
+    SettingsStore& settings_;
+    Clock& clock_;
+    PortSource portSource_;
+
+    std::unique_ptr<image::THexFile> hexImage_;
+    std::unique_ptr<programmer::TFarmOperations> farm_;
+    std::shared_ptr<serial::SimPort> simPort_;
+    std::shared_ptr<simulator::SimChip> simChip_;
+    std::vector<std::string> portNames_;   // the entries of cmbSerialPortList
+    std::vector<std::string> deviceNames_; // the entries of cmbDeviceList
+    bool stopRequested_ = false;
+    bool operationActive_ = false; // a Download or Dump is under way
+    bool closePending_ = false;    // the window closes when it ends
+    std::int32_t progressMin_ = 0;
+    std::int32_t progressMax_ = 100;
+    std::int32_t progressPosition_ = 0;
+};
+
+} // namespace vandrel::form
