@@ -224,11 +224,15 @@ void TMainWindow::CreateControls() {
     // frame and caption). A label with an access key stays just before its
     // field: the key moves the focus to the next control. The log comes
     // first in the tab order.
+    // Each goes to the bottom in turn, so the groups are taken last to first:
+    // a group then lies under the groups it holds (the step groups inside
+    // "Programming"), which would otherwise be painted over.
+    const auto& table = form::ControlTable();
     for (const bool groups : {false, true})
-        for (const form::ControlSpec& spec : form::ControlTable())
-            if (groups ? spec.Kind == ControlKind::Group || spec.Kind == ControlKind::StepGroup
-                       : spec.Kind == ControlKind::Label && !spec.Buddy)
-                ::SetWindowPos(Handle(spec.Id), HWND_BOTTOM, 0, 0, 0, 0,
+        for (auto spec = table.rbegin(); spec != table.rend(); ++spec)
+            if (groups ? spec->Kind == ControlKind::Group || spec->Kind == ControlKind::StepGroup
+                       : spec->Kind == ControlKind::Label && !spec->Buddy)
+                ::SetWindowPos(Handle(spec->Id), HWND_BOTTOM, 0, 0, 0, 0,
                                SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     ::SetWindowPos(Handle(Control::Memo1), HWND_TOP, 0, 0, 0, 0,
                    SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
