@@ -70,15 +70,22 @@ ExitStatus RunBlankCheckCommand(const Invocation& inv, CliContext& ctx) {
     ctx.logToStandardError = true; // standard output carries the result
     Console console(ctx, inv.quiet);
     const DeviceFile file = LoadDeviceFile(inv, ctx);
-    const device::TPicDevice device = RequireDevice(file, inv.device);
-    const std::vector<ChipArea> areas = ChosenAreas(device, inv.areas);
-    if (areas.empty())
-        throw CliFailure(ExitStatus::Trouble, device.Name + ": " + file.label + " gives it none of the areas chosen");
-    CheckedChip chip(ctx, inv, file, device, console);
+    const std::optional<device::TPicDevice> named = NamedDevice(file, inv.device);
+    const auto areasOf = [&](const device::TPicDevice& device) {
+        std::vector<ChipArea> areas = ChosenAreas(device, inv.areas);
+        if (areas.empty())
+            throw CliFailure(ExitStatus::Trouble, device.Name + ": " + file.label + " gives it none of the areas chosen");
+        return areas;
+    };
+    if (named)
+        areasOf(*named); // refused before the port opens
+    CheckedChip chip(ctx, inv, file, named, console);
+    const device::TPicDevice& device = chip.Device();
+    const std::vector<ChipArea> areas = areasOf(device);
     std::vector<device::TMemoryRange> ranges;
     for (const ChipArea& area : areas)
         ranges.push_back(area.range);
-    const ChipWords read = ReadChipWords(chip.session, ctx, console, device, ranges, chip.check, "READ");
+    const ChipWords read = ReadChipWords(chip.session, ctx, console, device, ranges, chip.choice.check, "READ");
     if (read.status != ExitStatus::Success)
         return read.status;
 

@@ -68,10 +68,8 @@ std::vector<ChipArea> ChosenAreas(const device::TPicDevice& device, const Areas&
 }
 
 CheckedChip::CheckedChip(CliContext& ctx, const Invocation& inv, const DeviceFile& file,
-                         const device::TPicDevice& device, Console& console)
+                         const std::optional<device::TPicDevice>& named, Console& console)
     : session(ctx, inv, file, ChoosePort(inv, ctx.system)),
-      check(ReadDeviceId(session, ctx, ProbeDevice(&device), file)) {
-    AcceptChip(check, device, file, inv.force, session, console);
-}
+      choice(ChooseChip(session, ctx, named, file, inv.force, console)) {}
 
 } // namespace vandrel::cli

@@ -5,6 +5,7 @@
 // addresses between the ranges without a command.
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,13 +34,15 @@ struct ChipArea {
 // the configuration words), the empty ones left out.
 std::vector<ChipArea> ChosenAreas(const device::TPicDevice& device, const Areas& areas);
 
-// The session, the device ID read and the chip accepted as `device` (or
-// --force): what every command that reads or writes a chip does first.
+// The session, the device ID read and the chip accepted: as `named` (or
+// --force), or with no device named the one whose ID the chip answers
+// (--device auto). What every command that reads a chip does first.
 struct CheckedChip {
     ChipSession session;
-    ChipCheck check;
-    CheckedChip(CliContext& ctx, const Invocation& inv, const DeviceFile& file, const device::TPicDevice& device,
-                Console& console);
+    ChipChoice choice;
+    CheckedChip(CliContext& ctx, const Invocation& inv, const DeviceFile& file,
+                const std::optional<device::TPicDevice>& named, Console& console);
+    const device::TPicDevice& Device() const { return choice.device; }
 };
 
 } // namespace vandrel::cli

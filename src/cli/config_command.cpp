@@ -47,20 +47,26 @@ ExitStatus RunConfigCommand(const Invocation& inv, CliContext& ctx) {
     ctx.logToStandardError = true; // standard output carries the result
     Console console(ctx, inv.quiet);
     const DeviceFile file = LoadDeviceFile(inv, ctx);
-    const device::TPicDevice device = RequireDevice(file, inv.device);
-    if (device.ConfigurationWord.Size <= 0)
-        throw CliFailure(ExitStatus::Trouble, device.Name + ": " + file.label + " gives it no configuration word");
-    std::vector<device::ConfigWordNames> names = LoadConfigNames(file, device, ctx, console);
-    // Words the names do not cover are shown unnamed.
-    for (std::int32_t a = device.ConfigurationWord.Address;
-         a < device.ConfigurationWord.Address + device.ConfigurationWord.Size; ++a)
-        if (std::none_of(names.begin(), names.end(), [&](const auto& w) { return w.address == a; }))
-            names.push_back({"CONFIG" + std::to_string(a - device.ConfigurationWord.Address + 1), a, {}});
-    std::sort(names.begin(), names.end(), [](const auto& x, const auto& y) { return x.address < y.address; });
-
-    CheckedChip chip(ctx, inv, file, device, console);
+    // The device's word names, with words they do not cover shown unnamed.
+    const auto namesOf = [&](const device::TPicDevice& device) {
+        if (device.ConfigurationWord.Size <= 0)
+            throw CliFailure(ExitStatus::Trouble, device.Name + ": " + file.label + " gives it no configuration word");
+        std::vector<device::ConfigWordNames> names = LoadConfigNames(file, device, ctx, console);
+        for (std::int32_t a = device.ConfigurationWord.Address;
+             a < device.ConfigurationWord.Address + device.ConfigurationWord.Size; ++a)
+            if (std::none_of(names.begin(), names.end(), [&](const auto& w) { return w.address == a; }))
+                names.push_back({"CONFIG" + std::to_string(a - device.ConfigurationWord.Address + 1), a, {}});
+        std::sort(names.begin(), names.end(), [](const auto& x, const auto& y) { return x.address < y.address; });
+        return names;
+    };
+    const std::optional<device::TPicDevice> named = NamedDevice(file, inv.device);
+    if (named)
+        namesOf(*named); // a damaged names file is refused before the port opens
+    CheckedChip chip(ctx, inv, file, named, console);
+    const device::TPicDevice& device = chip.Device();
+    const std::vector<device::ConfigWordNames> names = namesOf(device);
     const ChipWords read =
-        ReadChipWords(chip.session, ctx, console, device, {device.ConfigurationWord}, chip.check, "READ");
+        ReadChipWords(chip.session, ctx, console, device, {device.ConfigurationWord}, chip.choice.check, "READ");
     if (read.status != ExitStatus::Success)
         return read.status;
 

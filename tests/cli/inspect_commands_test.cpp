@@ -65,6 +65,12 @@ TEST_F(InspectCommands, BlankCheckSaysWhatABulkEraseLeavesAndReadsOnlyTheAreasCh
     // the configuration word along, and the chip is blank.
     ASSERT_EQ(Sim("PIC16F628A", {"program", ExampleHex()}).status, 0);
     ASSERT_EQ(Sim("PIC16F628A", {"erase"}).status, 0);
+    // With --device auto the chip's ID names the device, as for every command that reads a chip.
+    for (const char* command : {"blank-check", "config"}) {
+        const CliResult autoDevice = Sim("PIC16F628A", {"-d", "auto", command});
+        EXPECT_EQ(autoDevice.status, 0) << autoDevice.err;
+        EXPECT_NE(autoDevice.err.find("taken for --device auto"), std::string::npos) << autoDevice.err;
+    }
     const CliResult erased = Sim("PIC16F628A", {"blank-check"});
     EXPECT_EQ(erased.status, 0) << erased.err;
     EXPECT_EQ(Lines(erased.out).back(), "The chip is blank.");
