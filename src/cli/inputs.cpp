@@ -215,6 +215,12 @@ ImageWords CountImageWords(const image::THexFile& image, const device::TPicDevic
             (areas.config && device::InRange(address, device.ConfigurationMemory)) ||
             (areas.data && device::InRange(address, device.DataMemory)))
             ++words.chosen;
+        // The chip's own calibration words, as a read puts them in the file:
+        // never written, and no sign of a file for another chip.
+        if (device.Algorithm.Calibration.IsWord(address)) {
+            ++words.calibration;
+            continue;
+        }
         if (!InAny(address, {device.ProgramMemory, device.ConfigurationMemory, device.DataMemory}) &&
             words.outside++ == 0)
             words.firstOutside = address;

@@ -55,6 +55,7 @@ struct ImageWords {
     std::int32_t chosen = 0;
     std::int32_t outside = 0;
     std::int32_t firstOutside = -1; // the lowest address of those outside
+    std::int32_t calibration = 0;   // the chip's calibration words (never written)
 };
 ImageWords CountImageWords(const image::THexFile& image, const device::TPicDevice& device, const Areas& areas);
 

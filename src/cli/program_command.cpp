@@ -37,6 +37,15 @@ std::string DescribeKept(const programmer::TKeptCalibration& kept) {
     return text;
 }
 
+// "the calibration words 2008, 2009".
+std::string CalibrationWordsText(const device::TPicDevice& device) {
+    const auto& words = device.Algorithm.Calibration.Words;
+    std::string text = words.size() == 1 ? "the calibration word" : "the calibration words";
+    for (std::size_t i = 0; i < words.size(); ++i)
+        text += (i == 0 ? " " : ", ") + Hex4(words[i]);
+    return text;
+}
+
 // Words of the image outside every area of the device: a file for a larger
 // chip, refused unless forced. Nothing for the chosen areas is refused too.
 void CheckImage(const image::THexFile& image, const device::TPicDevice& device, const Invocation& inv,
@@ -46,6 +55,9 @@ void CheckImage(const image::THexFile& image, const device::TPicDevice& device, 
     const ImageWords words = CountImageWords(image, device, inv.areas);
     if (words.chosen == 0)
         throw CliFailure(ExitStatus::Trouble, inv.file + ": no word for the chosen areas of the " + device.Name);
+    if (words.calibration > 0)
+        console.Note(inv.file + ": " + CalibrationWordsText(device) +
+                     " in the file: the chip's own, left as the chip has them, not written");
     if (words.outside == 0)
         return;
     const std::string message = inv.file + ": " + std::to_string(words.outside) + " words lie outside the " +

@@ -1,6 +1,6 @@
 // read: the chip into an Intel HEX file, through the window's dump.
 #include <algorithm>
-#include <array>
+#include <vector>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -19,9 +19,13 @@ namespace {
 constexpr std::uint16_t kErasedProgramWord = 0x3FFF;
 
 // What a read keeps: program memory, user IDs, device ID, configuration
-// word(s) and the EEPROM; not the rest of the configuration area.
-std::array<device::TMemoryRange, 5> ReadRanges(const device::TPicDevice& d) {
-    return {d.ProgramMemory, d.UserID, d.DeviceID, d.ConfigurationWord, d.DataMemory};
+// word(s), the calibration words of the configuration space and the EEPROM;
+// not the rest of the configuration area.
+std::vector<device::TMemoryRange> ReadRanges(const device::TPicDevice& d) {
+    std::vector<device::TMemoryRange> ranges{d.ProgramMemory, d.UserID, d.DeviceID, d.ConfigurationWord, d.DataMemory};
+    for (const std::int32_t w : d.Algorithm.Calibration.Words)
+        ranges.push_back({static_cast<std::int16_t>(w), 1});
+    return ranges;
 }
 
 bool Kept(std::int32_t address, const device::TPicDevice& device) {

@@ -47,13 +47,13 @@ TWriteCycle ReadWriteCycle(const std::vector<std::string>& section, const std::s
     return cycle;
 }
 
-// "0x3FFF,0x0003": one mask per configuration word. Any entry that is not a
-// 16-bit number drops the whole list, so that every bit is compared.
-std::vector<std::uint16_t> ReadMasks(const std::vector<std::string>& section) {
-    const auto text = ReadSpecText(section, "ConfigurationWord.Mask");
+// "0x3FFF,0x0003": a comma-separated list of numbers from 0 to `most`. Any
+// entry that is not such a number drops the whole list.
+std::vector<std::int32_t> ReadList(const std::vector<std::string>& section, std::string_view key, std::int32_t most) {
+    const auto text = ReadSpecText(section, key);
     if (!text)
         return {};
-    std::vector<std::uint16_t> masks;
+    std::vector<std::int32_t> list;
     std::string_view rest = *text;
     while (true) {
         const auto comma = rest.find(',');
@@ -61,13 +61,19 @@ std::vector<std::uint16_t> ReadMasks(const std::vector<std::string>& section) {
         while (!item.empty() && (item.back() == ' ' || item.back() == '\t'))
             item.remove_suffix(1);
         const auto value = ParseSpecNumber(item);
-        if (!value || *value < 0 || *value > 0xFFFF)
+        if (!value || *value < 0 || *value > most)
             return {};
-        masks.push_back(static_cast<std::uint16_t>(*value));
+        list.push_back(*value);
         if (comma == std::string_view::npos)
-            return masks;
+            return list;
         rest.remove_prefix(comma + 1);
     }
+}
+
+// One mask per configuration word; a bad list leaves every bit compared.
+std::vector<std::uint16_t> ReadMasks(const std::vector<std::string>& section) {
+    const std::vector<std::int32_t> list = ReadList(section, "ConfigurationWord.Mask", 0xFFFF);
+    return {list.begin(), list.end()};
 }
 
 } // namespace
@@ -102,6 +108,13 @@ TAlgorithm ReadAlgorithm(const std::vector<std::string>& section, TMemoryRange p
     if (const std::int32_t bg = ReadSpecValue(section, "Calibration.BG");
         bg > 0 && bg <= 0x3FFF && configurationWord.Address >= 0 && configurationWord.Size > 0)
         a.Calibration.BandgapMask = static_cast<std::uint16_t>(bg);
+
+    // Calibration words live in the configuration space, never on a
+    // configuration word; a list with any other address counts as missing.
+    const std::vector<std::int32_t> words = ReadList(section, "Calibration.Words", 0x3FFF);
+    if (std::all_of(words.begin(), words.end(),
+                    [&](std::int32_t w) { return w >= 0x2000 && !InRange(w, configurationWord); }))
+        a.Calibration.Words = words;
 
     // Protection bits need a configuration word to sit in.
     if (configurationWord.Address >= 0 && configurationWord.Size > 0) {

@@ -54,7 +54,19 @@ struct TEraseAlgorithm {
 struct TCalibration {
     std::optional<std::int32_t> Osccal; // program address of the factory oscillator word
     std::uint16_t BandgapMask = 0;      // factory bits of the (first) configuration word
+    // Factory words in the configuration space past the configuration area
+    // (the oscillator, POR and BOR trims at 0x2008/0x2009 of the 12F683 and
+    // 12F609 families): an erase with the counter at 0x2000 keeps them, so
+    // they are read and named but never written nor saved.
+    std::vector<std::int32_t> Words;
+    // Words the run must read before the erase and write back after it.
     bool Any() const { return Osccal.has_value() || BandgapMask != 0; }
+    bool IsWord(std::int32_t address) const {
+        for (std::int32_t w : Words)
+            if (w == address)
+                return true;
+        return false;
+    }
     friend bool operator==(const TCalibration&, const TCalibration&) = default;
 };
 

@@ -142,7 +142,13 @@ void TFarmOperations::FarmProgram() {
     }
     if (Stopped())
         return;
-    if (host_.IsChecked(StepBox::EraseDataMemory))
+    // A chip without data EEPROM has no data commands (0x0B, 0x03, 0x05)
+    // either: its three data steps send nothing.
+    const bool noData = device_.DataMemory.Size <= 0;
+    if (noData && (host_.IsChecked(StepBox::EraseDataMemory) || host_.IsChecked(StepBox::WriteDataMemory) ||
+                   host_.IsChecked(StepBox::VerifyDataMemory)))
+        host_.AppendLog("No data EEPROM on this device: the data steps were skipped.");
+    if (!noData && host_.IsChecked(StepBox::EraseDataMemory))
         EraseStep(link, false);
     if (Stopped())
         return;
@@ -170,7 +176,7 @@ void TFarmOperations::FarmProgram() {
         if (Stopped())
             return;
     }
-    if (host_.IsChecked(StepBox::WriteDataMemory) && !RunWordStep(link, kWriteData, errors))
+    if (!noData && host_.IsChecked(StepBox::WriteDataMemory) && !RunWordStep(link, kWriteData, errors))
         return;
     // The verify steps and the summary have no stop check of their own: a
     // pending stop is seen at the first address of the next verify step.
@@ -179,7 +185,7 @@ void TFarmOperations::FarmProgram() {
     if (!configurationLast && host_.IsChecked(StepBox::VerifyConfigurationMemory) &&
         !RunWordStep(link, kVerifyConfiguration, errors))
         return;
-    if (host_.IsChecked(StepBox::VerifyDataMemory) && !RunWordStep(link, kVerifyData, errors))
+    if (!noData && host_.IsChecked(StepBox::VerifyDataMemory) && !RunWordStep(link, kVerifyData, errors))
         return;
     if (configurationLast) {
         if (Stopped())
@@ -247,9 +253,12 @@ void TFarmOperations::EraseStep(TFarmLink& link, bool program) {
     host_.AppendLog(std::string("<") + text + ">");
     if (program && erase.Unprotect) {
         // DS30262E 4.1: from the configuration word, the setup cycle clears
-        // the code protection (and every memory); a bulk erase cannot.
+        // the code protection (and every memory); a bulk erase cannot. Where
+        // every erase is a setup cycle (DS39025F 2.5.2), the program erase
+        // itself runs from there: one cycle serves protected and unprotected chips.
         LoadConfigurationUpTo(link, 0x3FFF, device_.ConfigurationWord.Address);
-        SetupCycle(link);
+        if (!(bulk && erase.Setup))
+            SetupCycle(link);
     }
     if (program && erase.LoadConfiguration)
         link.FarmWrite(kLoadConfiguration, 0x3FFF);

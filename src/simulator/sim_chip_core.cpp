@@ -262,6 +262,8 @@ void SimCore::Execute(int command) {
     }
     const std::optional<ArmedErase> wasArmed = armed;
     armed.reset();
+    if ((command == kCmdLoadData || command == kCmdReadData) && !family->HasDataCommands())
+        Violation(CommandName(command) + " sent to a chip without data memory commands");
     switch (command) {
     case kCmdLoadConfiguration:
     case kCmdLoadProgram:

@@ -179,6 +179,9 @@ public:
     virtual std::int32_t ReadableWhenProtected(const SimCore& /*core*/) const { return -1; }
     // TDIS: how long after End Programming the next command must wait.
     virtual std::int64_t TdisUs() const { return 0; }
+    // False on a chip without data EEPROM, whose command set has no Load or
+    // Read Data for Data Memory: sending them is a violation.
+    virtual bool HasDataCommands() const { return true; }
     virtual void SetFactoryCalibration(SimCore& /*core*/, std::uint16_t /*osccal*/, std::uint16_t /*bandgap*/) {}
 };
 

@@ -89,9 +89,9 @@ TEST_F(Binary, TheEstimateHoldsWithinTenPercentOnTheRealClock) {
 }
 
 TEST_F(Binary, ErrorsAreSaidInWordsWithTheirStatus) {
-    const Exit unknown = Cli("--simulate PIC16F999 erase");
+    const Exit unknown = Cli("--simulate PIC16F8199 erase");
     EXPECT_EQ(unknown.status, 3);
-    EXPECT_EQ(unknown.err, "PIC16F999: no such device in picspecs.ini; did you mean PIC16F819? "
+    EXPECT_EQ(unknown.err, "PIC16F8199: no such device in picspecs.ini; did you mean PIC16F819? "
                            "(vandrel1-cli devices lists them all)\n");
     EXPECT_EQ(Cli("").status, 2);
     EXPECT_EQ(Cli("--simulate PIC16F628A dump 0 0").status, 2);

@@ -96,8 +96,10 @@ std::map<std::int32_t, std::uint16_t> AcceptanceWords(const device::TPicDevice& 
         words[d.UserID.Address + i] = static_cast<std::uint16_t>(i * 3 + 1);
     for (std::int32_t i = 0; i < d.ConfigurationWord.Size; ++i)
         words[d.ConfigurationWord.Address + i] = static_cast<std::uint16_t>(0x3F70 - i);
-    words[d.DataMemory.Address] = 0x00AB;
-    words[d.DataMemory.Address + d.DataMemory.Size - 1] = 0x005A;
+    if (d.DataMemory.Size > 0) {
+        words[d.DataMemory.Address] = 0x00AB;
+        words[d.DataMemory.Address + d.DataMemory.Size - 1] = 0x005A;
+    }
     return words;
 }
 

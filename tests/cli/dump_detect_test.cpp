@@ -1,7 +1,10 @@
 // dump and detect: the window's dump lines on standard output, and the chip
 // named from its device ID.
+#include <algorithm>
+
 #include "cli/cli_test_env.h"
 #include "common/convert.h"
+#include "programmer/device_id.h"
 
 namespace vandrel::test {
 namespace {
@@ -42,11 +45,18 @@ TEST_F(DumpDetect, ADumpPastTheDevicesMemorySaysWhereItStopped) {
 }
 
 TEST_F(DumpDetect, DetectNamesEveryShippedDevice) {
-    for (const device::TPicDevice& device : ShippedDevices()) {
+    const std::vector<device::TPicDevice> devices = ShippedDevices();
+    for (const device::TPicDevice& device : devices) {
         SCOPED_TRACE(device.Name);
+        if (!programmer::HasDeviceId(device))
+            continue; // the 16F83/84 (non-A) have none to answer
+        // The first section with the ID names it (the 16F636 and 16F639 share 10A0).
+        const auto first = std::find_if(devices.begin(), devices.end(), [&](const device::TPicDevice& d) {
+            return d.DeviceIDValue == device.DeviceIDValue;
+        });
         const CliResult r = Run({"--simulate", device.Name, "detect"});
         EXPECT_EQ(r.status, 0) << r.err;
-        EXPECT_EQ(r.out, device.Name + " revision 0 (device ID " + Hex4(device.DeviceIDValue) + ")\n");
+        EXPECT_EQ(r.out, first->Name + " revision 0 (device ID " + Hex4(device.DeviceIDValue) + ")\n");
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include "cli/cli_test_env.h"
 #include "image/hex_file.h"
+#include "programmer/device_id.h"
 
 namespace vandrel::test {
 namespace {
@@ -38,7 +39,9 @@ protected:
         for (const auto& [address, word] : read) {
             if (original.count(address) || (osccal && address == *osccal))
                 continue;
-            if (device::InRange(address, device.DeviceID)) {
+            if (device.Algorithm.Calibration.IsWord(address)) {
+                continue; // the chip's own, whatever it holds
+            } else if (device::InRange(address, device.DeviceID)) {
                 EXPECT_EQ(word, device.DeviceIDValue);
             } else if (device::InRange(address, device.DataMemory)) {
                 EXPECT_EQ(word, 0xFF) << std::hex << address;
@@ -58,6 +61,8 @@ TEST_F(ReadCommand, ProgramThenReadGivesBackEveryWordOfTheExampleAndOfEachDevice
     };
     std::vector<Case> cases = {{ShippedDevice("PIC16F628A"), ExampleHex()}};
     for (const device::TPicDevice& device : ShippedDevices()) {
+        if (!programmer::HasDeviceId(device))
+            continue; // refused unless forced: a chip that cannot be identified
         // A chip that reads back needs its protection off (the 12F629's CP is bit 7).
         auto words = AcceptanceWords(device);
         const device::TProtection& protection = device.Algorithm.Protection;

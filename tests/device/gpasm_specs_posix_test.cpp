@@ -64,7 +64,7 @@ TEST(GpasmSpecs, EverySectionMatchesTheAssemblersDeviceTable) {
     SetDeviceSpecPathOverride(std::string(VANDREL_SOURCE_DIR) + "/picspecs.ini");
     std::vector<std::string> names;
     GetDeviceList(names);
-    ASSERT_EQ(names.size(), 16u);
+    ASSERT_EQ(names.size(), 65u);
     for (const std::string& name : names) {
         SCOPED_TRACE(name);
         const TPicDevice d = GetDeviceSpec(name);
@@ -80,8 +80,12 @@ TEST(GpasmSpecs, EverySectionMatchesTheAssemblersDeviceTable) {
         EXPECT_EQ(d.ProgramMemory.Size, f.programWords);
         EXPECT_EQ(d.UserID.Address, f.idFirst);
         EXPECT_EQ(d.UserID.Address + d.UserID.Size - 1, f.idLast);
-        EXPECT_EQ(d.DataMemory.Address, f.eepromFirst);
-        EXPECT_EQ(d.DataMemory.Address + d.DataMemory.Size - 1, f.eepromLast);
+        if (f.eepromFirst < 0) { // no data EEPROM
+            EXPECT_EQ(d.DataMemory.Size, 0);
+        } else {
+            EXPECT_EQ(d.DataMemory.Address, f.eepromFirst);
+            EXPECT_EQ(d.DataMemory.Address + d.DataMemory.Size - 1, f.eepromLast);
+        }
 
         ASSERT_FALSE(f.configWords.empty());
         EXPECT_EQ(d.ConfigurationWord.Address, f.configWords.front().first);
@@ -89,6 +93,11 @@ TEST(GpasmSpecs, EverySectionMatchesTheAssemblersDeviceTable) {
         // The configuration area runs from the user IDs to the last configuration word.
         EXPECT_EQ(d.ConfigurationMemory.Address, f.idFirst);
         EXPECT_EQ(d.ConfigurationMemory.Address + d.ConfigurationMemory.Size - 1, f.configWords.back().first);
+        // Calibration words sit past the configuration area and are no configuration word.
+        for (const std::int32_t w : d.Algorithm.Calibration.Words) {
+            EXPECT_GE(w, d.ConfigurationMemory.Address + d.ConfigurationMemory.Size);
+            EXPECT_LE(w, 0x2009);
+        }
         const auto& masks = d.Algorithm.ConfigurationMasks;
         if (!masks.empty()) {
             ASSERT_EQ(masks.size(), f.configWords.size());

@@ -195,7 +195,8 @@ TEST(ShippedSpecFileTest, ParsesIntoTheExpectedRecords)
     Names names;
     GetDeviceList(names);
     // No section that is not a device: the window lists every one.
-    EXPECT_EQ(names, (Names{"PIC16F84A", "PIC16F627A", "PIC16F628A", "PIC16F648A", "PIC12F629", "PIC12F675",
+    ASSERT_EQ(names.size(), 65u);
+    EXPECT_EQ(Names(names.begin(), names.begin() + 16), (Names{"PIC16F84A", "PIC16F627A", "PIC16F628A", "PIC16F648A", "PIC12F629", "PIC12F675",
                             "PIC16F630", "PIC16F676", "PIC16F873A", "PIC16F874A", "PIC16F876A", "PIC16F877A",
                             "PIC16F87", "PIC16F88", "PIC16F818", "PIC16F819"}));
 

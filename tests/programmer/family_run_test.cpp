@@ -335,3 +335,68 @@ TEST(FamilyRun, SixteenF84AEraseClearsWhatTheImageDoesNotWrite) {
 
 } // namespace
 } // namespace vandrel::test
+
+namespace vandrel::test {
+namespace {
+
+// The wave-2 families: two devices each take a program, keep their factory
+// calibration words, send no data command where there is no EEPROM, and
+// another family's algorithm fails on their chip.
+TEST(FamilyRun, WaveTwoFamiliesProgramTheirChipsAndRefuseAnotherFamilysAlgorithm) {
+    struct Case {
+        const char* device;
+        const char* otherAlgorithm;
+    };
+    for (const Case& c : {Case{"PIC12F683", "PIC16F73"}, Case{"PIC16F887", "PIC16F716"},
+                          Case{"PIC12F615", "PIC12F683"}, Case{"PIC16F616", "PIC16F73"},
+                          Case{"PIC16F73", "PIC16F716"}, Case{"PIC16F767", "PIC12F609"},
+                          Case{"PIC16F716", "PIC16F73"}, Case{"PIC16F877", "PIC16F887"},
+                          Case{"PIC16F870", "PIC12F683"}}) {
+        SCOPED_TRACE(c.device);
+        const device::TPicDevice d = ShippedDevice(c.device);
+        const auto words = {std::pair<std::int32_t, std::int16_t>{0x0000, 0x2805}, {0x0001, 0x0123}, {0x2000, 0x0001},
+                            {d.ConfigurationWord.Address, 0x3FF4}};
+        {
+            SimRig rig(d);
+            SeedOldProgram(*rig.chip, rig.device);
+            for (const auto& [address, word] : words)
+                rig.image.SetWord(address, word);
+            if (d.DataMemory.Size > 0)
+                rig.image.SetWord(d.DataMemory.Address, 0x42);
+            rig.host.TickAllSteps();
+            rig.ops.btnGoClick();
+            EXPECT_EQ(rig.host.Log.back(), "complete.");
+            for (const auto& v : rig.chip->Violations())
+                ADD_FAILURE() << v.What;
+            EXPECT_FALSE(rig.chip->CalibrationLost());
+            EXPECT_EQ(rig.chip->ReadWord(0x0001), 0x0123);
+            EXPECT_EQ(rig.chip->ReadWord(0x0002), 0x3FFF);
+            const Lines commands = rig.Commands();
+            const bool noData = d.DataMemory.Size == 0;
+            const auto sent = [&](const std::string& code) {
+                return std::any_of(commands.begin(), commands.end(),
+                                   [&](const std::string& line) { return line.rfind(code, 0) == 0; });
+            };
+            EXPECT_EQ(sent("05"), !noData);
+            if (noData) {
+                EXPECT_FALSE(sent("0B") || sent("03"));
+            }
+            EXPECT_EQ(std::count(rig.host.Log.begin(), rig.host.Log.end(),
+                                 "No data EEPROM on this device: the data steps were skipped."),
+                      noData ? 1 : 0);
+        }
+        device::TPicDevice wrong = d;
+        wrong.Algorithm = ShippedDevice(c.otherAlgorithm).Algorithm;
+        SimRig rig(wrong);
+        SeedOldProgram(*rig.chip, rig.device);
+        for (const auto& [address, word] : words)
+            rig.image.SetWord(address, word);
+        rig.host.TickAllSteps();
+        rig.ops.btnGoClick();
+        EXPECT_FALSE(rig.chip->Violations().empty() && rig.host.Log.back() == "complete.")
+            << c.otherAlgorithm << "'s algorithm passed";
+    }
+}
+
+} // namespace
+} // namespace vandrel::test

@@ -40,7 +40,8 @@ QString ProgramFor(const QString& device) {
 TEST_F(FamilyDevicesTest, EachOfTheSixteenDevicesIsProgrammedOnComZero) {
     std::vector<std::string> names;
     device::GetDeviceList(names);
-    ASSERT_EQ(names.size(), 16u);
+    ASSERT_EQ(names.size(), 65u);
+    names.resize(16); // the devices with a test program of their own here
     for (const std::string& name : names) {
         SCOPED_TRACE(name);
         const QString device = QString::fromStdString(name);
@@ -48,7 +49,7 @@ TEST_F(FamilyDevicesTest, EachOfTheSixteenDevicesIsProgrammedOnComZero) {
         WriteSetting(kPicDevice, device);
         WriteSetting(kHexFilePath, ProgramFor(device));
         TForm1& form = Start();
-        EXPECT_EQ(Find<QComboBox>("cmbDeviceList")->count(), 16);
+        EXPECT_EQ(Find<QComboBox>("cmbDeviceList")->count(), 65);
         EXPECT_EQ(Find<QComboBox>("cmbDeviceList")->currentText(), device);
         simulator::SimChip* chip = form.SimulatedChip();
         ASSERT_NE(chip, nullptr);
