@@ -64,16 +64,6 @@ const std::atomic<bool>* InterruptSource(const CliContext& ctx) {
     return ctx.catchInterrupt ? &InterruptFlag() : nullptr;
 }
 
-device::TPicDevice ProbeDevice(const device::TPicDevice* device) {
-    if (device != nullptr && device->DeviceID.Size > 0 &&
-        device::InRange(device->DeviceID.Address, device->ConfigurationMemory))
-        return *device;
-    device::TPicDevice probe;
-    probe.Name = "probe";
-    probe.ConfigurationMemory = {0x2000, 8};
-    probe.DeviceID = {0x2006, 1};
-    return probe;
-}
 
 std::map<std::int32_t, std::int32_t> QuietDump(ChipSession& session, CliContext& ctx, const device::TPicDevice& device,
                                                const OperationRequest& request, ConsoleHost& host) {
@@ -140,17 +130,6 @@ ChipCheck ReadDeviceId(ChipSession& session, CliContext& ctx, const device::TPic
     return check;
 }
 
-std::string DescribeChip(const programmer::ChipIdentity& identity, const std::string& fileLabel) {
-    using Kind = programmer::ChipIdentity::Kind;
-    const std::string id = "device ID " + Hex4(identity.id);
-    switch (identity.kind) {
-    case Kind::NoChip: return "no chip answers (" + id + ")";
-    case Kind::Known:
-        return identity.deviceName + " revision " + std::to_string(identity.revision) + " (" + id + ")";
-    case Kind::Unknown: return id + ", which matches no device in " + fileLabel;
-    }
-    return id;
-}
 
 void AcceptChip(const ChipCheck& check, const device::TPicDevice& device, const DeviceFile& file, bool force,
                 const ChipSession& session, Console& console) {

@@ -26,10 +26,8 @@ struct ChipCheck {
     std::optional<programmer::Pace> pace; // this adapter's and machine's, measured on the way
 };
 
-// The record the ID is read with: the device's own when its device ID lies
-// in its configuration area, else the usual layout (configuration area
-// 2000-2007, device ID 2006).
-device::TPicDevice ProbeDevice(const device::TPicDevice* device);
+using programmer::ProbeDevice;
+using programmer::DescribeChip;
 
 // Reads the device ID with the window's dump of the configuration area up to
 // it, and times that. Throws CliFailure when the port does not open, or Interruption()
@@ -55,9 +53,6 @@ struct ChipChoice {
 ChipChoice ChooseChip(ChipSession& session, CliContext& ctx, const std::optional<device::TPicDevice>& named,
                       const DeviceFile& file, bool force, Console& console);
 
-// "PIC16F628A revision 0 (device ID 1060)", "device ID 1234 (no device of
-// picspecs.ini)", "no chip answers (device ID 3FFF)".
-std::string DescribeChip(const programmer::ChipIdentity& identity, const std::string& fileLabel);
 
 // Goes on only with a chip that is `device`, or when forced; notes what was found.
 void AcceptChip(const ChipCheck& check, const device::TPicDevice& device, const DeviceFile& file, bool force,

@@ -104,21 +104,5 @@ bool IsClosingStatus(const std::string& text) {
     return text == "Process finished." || text == "Terminated by user.";
 }
 
-bool ParseWordLine(const std::string& line, std::int32_t& address, std::int32_t& value) {
-    if (line.size() != 9 || line[4] != ' ')
-        return false;
-    std::int32_t parts[2] = {0, 0};
-    for (int part = 0; part < 2; ++part) {
-        for (int i = 0; i < 4; ++i) {
-            const int digit = HexDigitValue(line[static_cast<std::size_t>(part * 5 + i)]);
-            if (digit < 0)
-                return false;
-            parts[part] = parts[part] * 16 + digit;
-        }
-    }
-    address = parts[0];
-    value = parts[1];
-    return true;
-}
 
 } // namespace vandrel::cli

@@ -13,6 +13,7 @@
 
 #include "cli/exit_status.h"
 #include "common/clock.h"
+#include "programmer/chip_read.h"
 #include "programmer/operation_host.h"
 #include "programmer/run_estimate.h"
 
@@ -136,7 +137,6 @@ private:
 // The status of the run control's closing steps.
 bool IsClosingStatus(const std::string& text);
 
-// A dump's word line, "AAAA VVVV": its address and value.
-bool ParseWordLine(const std::string& line, std::int32_t& address, std::int32_t& value);
+using programmer::ParseWordLine;
 
 } // namespace vandrel::cli

@@ -11,27 +11,11 @@
 #include "common/atomic_file.h"
 #include "common/convert.h"
 #include "image/hex_writer.h"
+#include "programmer/chip_read.h"
 
 namespace vandrel::cli {
 
 namespace {
-
-constexpr std::uint16_t kErasedProgramWord = 0x3FFF;
-
-// What a read keeps: program memory, user IDs, device ID, configuration
-// word(s), the calibration words of the configuration space and the EEPROM;
-// not the rest of the configuration area.
-std::vector<device::TMemoryRange> ReadRanges(const device::TPicDevice& d) {
-    std::vector<device::TMemoryRange> ranges{d.ProgramMemory, d.UserID, d.DeviceID, d.ConfigurationWord, d.DataMemory};
-    for (const std::int32_t w : d.Algorithm.Calibration.Words)
-        ranges.push_back({static_cast<std::int16_t>(w), 1});
-    return ranges;
-}
-
-bool Kept(std::int32_t address, const device::TPicDevice& device) {
-    const auto ranges = ReadRanges(device);
-    return std::any_of(ranges.begin(), ranges.end(), [&](device::TMemoryRange r) { return device::InRange(address, r); });
-}
 
 enum class Format { Hex, Binary };
 
@@ -58,33 +42,11 @@ std::string BinaryText(const image::THexFile& chip, const device::TPicDevice& de
     const std::int32_t end = device.ProgramMemory.Address + std::max<std::int32_t>(device.ProgramMemory.Size, 0);
     for (std::int32_t a = 0; a < end; ++a) {
         const std::int16_t word = chip.GetWord(a);
-        const auto value = static_cast<std::uint16_t>(word < 0 ? kErasedProgramWord : word);
+        const auto value = static_cast<std::uint16_t>(word < 0 ? programmer::kErasedProgramWord : word);
         bytes.push_back(static_cast<char>(value & 0xFF));
         bytes.push_back(static_cast<char>(value >> 8));
     }
     return bytes;
-}
-
-// What the configuration word the dump read keeps from being read: "" when
-// nothing, else "the chip is code-protected (configuration word 1FFF): its
-// program memory reads as 0000".
-std::string ProtectionOf(const std::vector<std::string>& log, const device::TPicDevice& device) {
-    const device::TProtection& protection = device.Algorithm.Protection;
-    for (const std::string& line : log) {
-        std::int32_t address = 0, value = 0;
-        if (!ParseWordLine(line, address, value) || address != device.ConfigurationWord.Address)
-            continue;
-        const auto word = static_cast<std::uint16_t>(value);
-        const bool code = protection.ProtectsCode(word), data = protection.ProtectsData(word);
-        if (!code && !data)
-            return "";
-        const std::string what = code && data ? "its program memory and EEPROM read"
-                                 : code       ? "its program memory reads"
-                                              : "its EEPROM reads";
-        return std::string("the chip is ") + (code ? "code" : "data") + "-protected (configuration word " +
-               Hex4(value) + "): " + what + " as 0000";
-    }
-    return "";
 }
 
 } // namespace
@@ -107,32 +69,24 @@ ExitStatus RunReadCommand(const Invocation& inv, CliContext& ctx) {
 
     // One walk from the lowest address kept to the highest; the dump skips
     // the addresses between the areas without a command.
-    std::int32_t first = image::THexFile::kWords, end = 0, words = 0;
-    for (device::TMemoryRange r : ReadRanges(device)) {
-        if (r.Size <= 0)
-            continue;
-        first = std::min<std::int32_t>(first, std::max<std::int32_t>(r.Address, 0));
-        end = std::max<std::int32_t>(end, std::min<std::int32_t>(r.Address + r.Size, image::THexFile::kWords));
-    }
-    for (std::int32_t a = first; a < end; ++a)
-        words += Kept(a, device) ? 1 : 0;
-    if (words == 0)
+    const programmer::ReadSpan span = programmer::ReadSpanOf(device);
+    if (span.words == 0)
         throw CliFailure(ExitStatus::Trouble, device.Name + ": " + file.label + " gives it no memory to read");
-    const OperationRequest request = DumpRequest(first, end - first);
+    const OperationRequest request = DumpRequest(span.first, span.count);
     const image::THexFile noImage;
     const OperationPlan plan = PlanOperation(device, noImage, request, session.Link());
 
     RunDisplay display;
     display.wordLines = false;
     display.countLabel = "READ";
-    display.countTotal = words;
+    display.countTotal = span.words;
     image::THexFile unused;
     const RunReport report =
         RunOnConsole(session, ctx, console, unused, device, request, plan, choice.check.pace, display);
     if (const ExitStatus status = ExitStatusOf(report.outcome); status != ExitStatus::Success)
         return status; // nothing is written
 
-    if (const std::string locked = ProtectionOf(report.log, device); !locked.empty()) {
+    if (const std::string locked = programmer::ProtectionOf(report.log, device); !locked.empty()) {
         const std::string message = session.Describe() + ": " + locked;
         if (!inv.force)
             throw CliFailure(ExitStatus::Trouble, message + " (--force to write the file anyway)");
@@ -140,19 +94,8 @@ ExitStatus RunReadCommand(const Invocation& inv, CliContext& ctx) {
     }
 
     image::THexFile chip;
-    std::int32_t read = 0, kept = 0;
-    for (const std::string& line : report.log) {
-        std::int32_t address = 0, value = 0;
-        if (!ParseWordLine(line, address, value) || !Kept(address, device))
-            continue;
-        ++read;
-        if (device::InRange(address, device.DataMemory))
-            value &= 0xFF; // an EEPROM cell is the low byte of its word
-        else if (!inv.all && device::InRange(address, device.ProgramMemory) && value == kErasedProgramWord)
-            continue;
-        chip.SetWord(address, static_cast<std::int16_t>(value));
-        ++kept;
-    }
+    const programmer::ReadCounts counts = programmer::ChipImageFromLog(report.log, device, inv.all, chip);
+    const std::int32_t read = counts.read, kept = counts.kept;
     const std::string text = format == Format::Binary ? BinaryText(chip, device) : image::WriteHexText(chip);
     if (toStdout) {
         ctx.out << text;

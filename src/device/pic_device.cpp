@@ -135,4 +135,13 @@ TPicDevice GetDeviceSpec(const std::string& DeviceName)
     return GetDeviceSpecFromText(*text, DeviceName);
 }
 
+std::vector<TPicDevice> GetAllDevices() {
+    std::vector<std::string> names;
+    GetDeviceList(names);
+    std::vector<TPicDevice> devices;
+    for (const std::string& name : names)
+        devices.push_back(GetDeviceSpec(name));
+    return devices;
+}
+
 } // namespace vandrel::device

@@ -56,6 +56,8 @@ void SetDeviceSpecPathOverride(const std::string& path);
 // Replaces Strings with the section names in file order; leaves it untouched
 // when the file does not exist.
 void GetDeviceList(std::vector<std::string>& Strings);
+// Every device of the file, in file order.
+std::vector<TPicDevice> GetAllDevices();
 // The specification of the named device (see the file's rules); an empty
 // Name when the file does not exist.
 TPicDevice GetDeviceSpec(const std::string& DeviceName);

@@ -186,11 +186,16 @@ void TFormCore::FormCreate() {
         SelectEntry(Control::cmbDeviceList, deviceNames_, deviceName);
         cmbDeviceListChange();
     }
+
+    // The menu's remembered option.
+    checkBeforeWrite_ = settings_.ReadSetting(kCheckBeforeWrite) == "1";
+    view_.SetMenuChecked(MenuCommand::CheckBeforeWrite, checkBeforeWrite_);
 }
 
 void TFormCore::FormDestroy() {
     // The port may still be open when the window goes during an operation.
     CommX1.Close();
+    chipOps_.reset();
     farm_.reset();
     view_.DestroyProgressBar();
     hexImage_.reset();
@@ -528,6 +533,8 @@ void TFormCore::btnGoClick() {
         farm_->btnGoClick();
         return;
     }
+    if (!ChipMatchesBeforeWrite() || closePending_)
+        return;
     RunOperation([this] {
         if (PrepareDownloadImage() && !closePending_)
             farm_->btnGoClick();

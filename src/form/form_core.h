@@ -11,6 +11,7 @@
 // displays and the operations' side.
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,8 +19,10 @@
 #include "form/com_port_list.h"
 #include "form/control_table.h"
 #include "form/form_view.h"
+#include "form/menu_table.h"
 #include "form/settings_store.h"
 #include "image/hex_file.h"
+#include "programmer/device_id.h"
 #include "programmer/farm_operations.h"
 #include "programmer/operation_host.h"
 #include "serial/comm_x.h"
@@ -62,6 +65,16 @@ public:
     void EnterPressed(Control control); // Enter typed in an edit field
     void ListChosen(Control list);      // the user chose a list entry
     bool ListDropDown(Control list);    // a list is about to open; false keeps it closed
+    void MenuChosen(MenuCommand command); // a menu command chosen (by its key too)
+
+    // --- Menu commands (form_core_chip.cpp) ---
+    void ReadChipClick();
+    void DetectClick();
+    void CheckBeforeWriteClick();
+    void SaveLogClick();
+    void CopyLogClick();
+    void AboutClick();
+    bool CheckBeforeWrite() const { return checkBeforeWrite_; }
 
     // --- Event handlers ---
     void cmbDeviceListChange();
@@ -143,6 +156,28 @@ private:
                      const std::string& text);
     void ShowProgress();
 
+    // A dump of `count` addresses from `address` of `device`, through the
+    // Dump button's run control; its word lines go to the result, not the
+    // log. None when it did not run to its end (stopped, a port that did not
+    // open: said already).
+    std::optional<std::vector<std::string>> DumpChip(const device::TPicDevice& device,
+                                                     std::int32_t address, std::int32_t count,
+                                                     bool quiet);
+    // The chip's device ID read as the command line reads it; none when the
+    // dump did not end.
+    std::optional<programmer::ChipIdentity> ReadChipIdentity();
+    // Before a Download with the check on: false when it must not start.
+    bool ChipMatchesBeforeWrite();
+
+    struct ChipDump {
+        device::TPicDevice Device;
+        std::string Address, Count; // the dump fields as the run reads them
+        bool NeedsDevice = true;
+        bool Quiet = false;         // no line of it goes to the log
+        bool Failed = false;        // an error box was shown
+        std::vector<std::string> Words;
+    };
+
     FormView& view_;
     SettingsStore& settings_;
     Clock& clock_;
@@ -160,6 +195,13 @@ private:
     std::int32_t progressMin_ = 0;
     std::int32_t progressMax_ = 100;
     std::int32_t progressPosition_ = 0;
+
+    // The menu's chip commands: a dump with fields of their own.
+    std::optional<ChipDump> chipDump_;
+    device::TPicDevice chipDevice_; // what chipOps_ dumps
+    std::unique_ptr<image::THexFile> chipImage_; // chipOps_'s image, never written
+    std::unique_ptr<programmer::TFarmOperations> chipOps_;
+    bool checkBeforeWrite_ = false;
 };
 
 } // namespace vandrel::form

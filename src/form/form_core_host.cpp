@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "form/form_core.h"
+#include "programmer/chip_read.h"
 
 namespace vandrel::form {
 
@@ -56,6 +57,12 @@ void TFormCore::ShowStatus(const std::string& text) {
 }
 
 void TFormCore::AppendLog(const std::string& line) {
+    // A menu command's dump keeps its words to itself.
+    std::int32_t address = 0, value = 0;
+    if (chipDump_ && (chipDump_->Quiet || programmer::ParseWordLine(line, address, value))) {
+        chipDump_->Words.push_back(line);
+        return;
+    }
     view_.AppendToLog(line);
 }
 
@@ -116,6 +123,9 @@ bool TFormCore::FlashIfEmpty(Control label) {
 }
 
 bool TFormCore::FlashIfEmpty(RequiredField field) {
+    if (chipDump_ && (field == RequiredField::DumpAddress || field == RequiredField::DumpSize ||
+                      (field == RequiredField::DeviceSelect && !chipDump_->NeedsDevice)))
+        return false;
     return FlashIfEmpty(LabelOf(field));
 }
 
@@ -139,6 +149,8 @@ void TFormCore::TickLvp() {
 }
 
 void TFormCore::ErrorBox(const std::string& message) {
+    if (chipDump_)
+        chipDump_->Failed = true;
     view_.ShowErrorBox(message);
 }
 
@@ -147,11 +159,11 @@ std::string TFormCore::HexFilePath() const {
 }
 
 std::string TFormCore::DumpAddressText() const {
-    return view_.Text(Control::edtDumpAddress);
+    return chipDump_ ? chipDump_->Address : view_.Text(Control::edtDumpAddress);
 }
 
 std::string TFormCore::DumpSizeText() const {
-    return view_.Text(Control::edtDumpSize);
+    return chipDump_ ? chipDump_->Count : view_.Text(Control::edtDumpSize);
 }
 
 std::string TFormCore::PortText() const {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "form/control_table.h"
+#include "form/menu_table.h"
 
 namespace vandrel::form {
 
@@ -69,8 +70,23 @@ public:
     // A modal file-open dialog; the chosen path, none on cancel.
     virtual std::optional<std::string> OpenDialog(const FileFilter& filter,
                                                   const std::string& initialFile) = 0;
+    // A modal file-save dialog that does not ask about an existing file
+    // itself; the chosen path, none on cancel.
+    virtual std::optional<std::string> SaveDialog(const FileFilter& filter,
+                                                  const std::string& initialFile) = 0;
     // A modal error box with one OK button.
     virtual void ShowErrorBox(const std::string& message) = 0;
+    // A modal question with Yes and No; true for Yes.
+    virtual bool AskYesNo(const std::string& message) = 0;
+    // A modal box with one OK button, for information.
+    virtual void ShowInfoBox(const std::string& title, const std::string& message) = 0;
+
+    // The log pane's lines, as it shows them.
+    virtual std::vector<std::string> LogLines() const = 0;
+    // Puts text on the clipboard.
+    virtual void CopyToClipboard(const std::string& text) = 0;
+    // Shows a checkable menu command ticked or not.
+    virtual void SetMenuChecked(MenuCommand command, bool checked) = 0;
     // Lets the window handle the messages waiting for it (clicks, paints).
     virtual void ProcessPendingMessages() = 0;
     // Runs `work` on the window's thread soon; callable from any thread.

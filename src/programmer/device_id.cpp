@@ -1,5 +1,7 @@
 #include "programmer/device_id.h"
 
+#include "common/convert.h"
+
 namespace vandrel::programmer {
 
 bool ChipAnswers(std::uint16_t id) {
@@ -34,6 +36,29 @@ ChipIdentity IdentifyChip(std::uint16_t id, const std::vector<device::TPicDevice
         }
     }
     return identity;
+}
+
+device::TPicDevice ProbeDevice(const device::TPicDevice* device) {
+    if (device != nullptr && device->DeviceID.Size > 0 &&
+        device::InRange(device->DeviceID.Address, device->ConfigurationMemory))
+        return *device;
+    device::TPicDevice probe;
+    probe.Name = "probe";
+    probe.ConfigurationMemory = {0x2000, 8};
+    probe.DeviceID = {0x2006, 1};
+    return probe;
+}
+
+std::string DescribeChip(const ChipIdentity& identity, const std::string& fileLabel) {
+    using Kind = ChipIdentity::Kind;
+    const std::string id = "device ID " + Hex4(identity.id);
+    switch (identity.kind) {
+    case Kind::NoChip: return "no chip answers (" + id + ")";
+    case Kind::Known:
+        return identity.deviceName + " revision " + std::to_string(identity.revision) + " (" + id + ")";
+    case Kind::Unknown: return id + ", which matches no device in " + fileLabel;
+    }
+    return id;
 }
 
 } // namespace vandrel::programmer

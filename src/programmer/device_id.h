@@ -38,4 +38,13 @@ bool IdMatches(std::uint16_t id, const device::TPicDevice& device);
 
 ChipIdentity IdentifyChip(std::uint16_t id, const std::vector<device::TPicDevice>& devices);
 
+// The record the ID is read with: the device's own when its device ID lies
+// in its configuration area, else the usual layout (configuration area
+// 2000-2007, device ID 2006).
+device::TPicDevice ProbeDevice(const device::TPicDevice* device);
+
+// "PIC16F628A revision 0 (device ID 1060)", "device ID 1234 (no device of
+// picspecs.ini)", "no chip answers (device ID 3FFF)".
+std::string DescribeChip(const ChipIdentity& identity, const std::string& fileLabel);
+
 } // namespace vandrel::programmer

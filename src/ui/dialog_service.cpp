@@ -18,6 +18,24 @@ std::optional<QString> QtDialogService::OpenFile(QWidget* parent, const QString&
     return chosen;
 }
 
+std::optional<QString> QtDialogService::SaveFile(QWidget* parent, const QString& filter,
+                                                 const QString& initialFile) {
+    const QString chosen = QFileDialog::getSaveFileName(parent, QString(), initialFile, filter, nullptr,
+                                                        QFileDialog::DontConfirmOverwrite);
+    if (chosen.isEmpty())
+        return std::nullopt;
+    return chosen;
+}
+
+bool QtDialogService::Question(QWidget* parent, const QString& text) {
+    return QMessageBox::question(parent, QApplication::applicationDisplayName(), text,
+                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+void QtDialogService::Information(QWidget* parent, const QString& title, const QString& text) {
+    QMessageBox::about(parent, title, text);
+}
+
 QtDialogService& QtDialogService::Instance() {
     static QtDialogService instance;
     return instance;

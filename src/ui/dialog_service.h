@@ -18,6 +18,13 @@ public:
     // `filter` uses Qt's form: "Description (*.ext)".
     virtual std::optional<QString> OpenFile(QWidget* parent, const QString& filter,
                                             const QString& initialFile) = 0;
+    // A file-save dialog that leaves an existing file to the caller.
+    virtual std::optional<QString> SaveFile(QWidget* parent, const QString& filter,
+                                            const QString& initialFile) = 0;
+    // A modal question with Yes and No; true for Yes.
+    virtual bool Question(QWidget* parent, const QString& text) = 0;
+    // A modal box for information with one OK button.
+    virtual void Information(QWidget* parent, const QString& title, const QString& text) = 0;
 };
 
 // The real boxes: QMessageBox::critical and QFileDialog.
@@ -26,6 +33,10 @@ public:
     void ErrorBox(QWidget* parent, const QString& text) override;
     std::optional<QString> OpenFile(QWidget* parent, const QString& filter,
                                     const QString& initialFile) override;
+    std::optional<QString> SaveFile(QWidget* parent, const QString& filter,
+                                    const QString& initialFile) override;
+    bool Question(QWidget* parent, const QString& text) override;
+    void Information(QWidget* parent, const QString& title, const QString& text) override;
     static QtDialogService& Instance();
 };
 

@@ -20,6 +20,7 @@
 #include "ui/dialog_service.h"
 #include "ui/form_controls.h"
 
+class QAction;
 class QPlainTextEdit;
 class QProgressBar;
 
@@ -51,7 +52,7 @@ public:
 
     // --- Displays, as the tests read them ---
     void AppendLogLine(const QString& line);
-    QStringList LogLines() const;
+    QStringList LogText() const;
     QString StatusText() const;
     QProgressBar* ProgressBar() const;
 
@@ -67,6 +68,7 @@ private:
     void CreateControls();
     QWidget* CreateControl(const form::ControlSpec& spec);
     void CreateLog(QWidget* central);
+    void CreateMenus();
     void ArrangePanel();
     void SetTabOrder();
     void ConnectHandlers();
@@ -90,13 +92,21 @@ private:
     void ShowProgress(std::int32_t min, std::int32_t max, std::int32_t position) override;
     std::optional<std::string> OpenDialog(const form::FileFilter& filter,
                                           const std::string& initialFile) override;
+    std::optional<std::string> SaveDialog(const form::FileFilter& filter,
+                                          const std::string& initialFile) override;
     void ShowErrorBox(const std::string& message) override;
+    bool AskYesNo(const std::string& message) override;
+    void ShowInfoBox(const std::string& title, const std::string& message) override;
+    std::vector<std::string> LogLines() const override;
+    void CopyToClipboard(const std::string& text) override;
+    void SetMenuChecked(form::MenuCommand command, bool checked) override;
     void ProcessPendingMessages() override;
     void PostToWindow(std::function<void()> work) override;
     void CloseWindow() override;
 
     DialogService& dialogs_;
     std::array<QWidget*, form::kControlCount> widgets_{};
+    std::array<QAction*, form::kMenuCommandCount> actions_{};
     QPlainTextEdit* memo_ = nullptr;
     TStatusBar* statusBar_ = nullptr;
     QPalette flashRemembered_; // the flashing label's own colours

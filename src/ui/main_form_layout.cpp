@@ -1,5 +1,8 @@
 // Building and placing the window's controls, from the control table.
+#include <QAction>
 #include <QCheckBox>
+#include <QMenu>
+#include <QMenuBar>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -56,6 +59,7 @@ void TForm1::CreateControls() {
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
     setCentralWidget(central);
+    CreateMenus();
 
     auto* panel = new QWidget(central);
     panel->setObjectName("Panel1");
@@ -97,6 +101,32 @@ void TForm1::CreateControls() {
     statusBar_ = new TStatusBar(this);
     widgets_[Index(Control::StatusBar1)] = statusBar_;
     setStatusBar(statusBar_);
+}
+
+// The menu bar from the menu table; each command goes to the core.
+void TForm1::CreateMenus() {
+    QMenuBar* bar = menuBar();
+    bar->setObjectName("MainMenu");
+    std::array<QMenu*, 4> menus{};
+    for (const form::MenuSpec& spec : form::MenuTable()) {
+        QMenu* menu = bar->addMenu(QString::fromUtf8(spec.Caption.data(), static_cast<qsizetype>(spec.Caption.size())));
+        menu->setObjectName(QString::fromUtf8(spec.Name.data(), static_cast<qsizetype>(spec.Name.size())));
+        menus[static_cast<std::size_t>(spec.Id)] = menu;
+    }
+    for (const form::MenuCommandSpec& spec : form::MenuCommandTable()) {
+        QMenu* menu = menus[static_cast<std::size_t>(spec.Parent)];
+        if (spec.SeparatorBefore)
+            menu->addSeparator();
+        QAction* action =
+            menu->addAction(QString::fromUtf8(spec.Caption.data(), static_cast<qsizetype>(spec.Caption.size())));
+        action->setObjectName(QString::fromUtf8(spec.Name.data(), static_cast<qsizetype>(spec.Name.size())));
+        action->setCheckable(spec.Checkable);
+        if (const std::string keys = form::ShortcutText(spec.Id); !keys.empty())
+            action->setShortcut(QKeySequence(QString::fromStdString(keys)));
+        const form::MenuCommand command = spec.Id;
+        connect(action, &QAction::triggered, this, [this, command] { MenuChosen(command); });
+        actions_[static_cast<std::size_t>(spec.Id)] = action;
+    }
 }
 
 void TForm1::CreateLog(QWidget* central) {

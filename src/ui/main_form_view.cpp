@@ -1,6 +1,9 @@
 // The Qt face carrying out what the form core asks: controls by their table
 // names, the log, the status bar, the dialogs and the event loop.
+#include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QLabel>
@@ -107,7 +110,7 @@ void TForm1::AppendLogLine(const QString& line) {
     memo_->appendPlainText(line);
 }
 
-QStringList TForm1::LogLines() const {
+QStringList TForm1::LogText() const {
     QStringList lines;
     for (QTextBlock block = memo_->document()->begin(); block.isValid(); block = block.next())
         lines << block.text();
@@ -150,8 +153,40 @@ std::optional<std::string> TForm1::OpenDialog(const form::FileFilter& filter,
     return chosen->toStdString();
 }
 
+std::optional<std::string> TForm1::SaveDialog(const form::FileFilter& filter,
+                                              const std::string& initialFile) {
+    const std::optional<QString> chosen =
+        dialogs_.SaveFile(this, ToQt(filter.Description), ToQt(initialFile));
+    if (!chosen)
+        return std::nullopt;
+    return chosen->toStdString();
+}
+
 void TForm1::ShowErrorBox(const std::string& message) {
     dialogs_.ErrorBox(this, ToQt(message));
+}
+
+bool TForm1::AskYesNo(const std::string& message) {
+    return dialogs_.Question(this, ToQt(message));
+}
+
+void TForm1::ShowInfoBox(const std::string& title, const std::string& message) {
+    dialogs_.Information(this, ToQt(title), ToQt(message));
+}
+
+std::vector<std::string> TForm1::LogLines() const {
+    std::vector<std::string> lines;
+    for (const QString& line : LogText())
+        lines.push_back(line.toStdString());
+    return lines;
+}
+
+void TForm1::CopyToClipboard(const std::string& text) {
+    QGuiApplication::clipboard()->setText(ToQt(text));
+}
+
+void TForm1::SetMenuChecked(form::MenuCommand command, bool checked) {
+    actions_[static_cast<std::size_t>(command)]->setChecked(checked);
 }
 
 void TForm1::ProcessPendingMessages() {

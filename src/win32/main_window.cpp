@@ -7,8 +7,10 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <vector>
 
 #include "common/clock.h"
+#include "win32/win32_text.h"
 
 namespace vandrel::win32 {
 
@@ -18,6 +20,19 @@ using form::ControlKind;
 namespace {
 
 constexpr int kListDropHeight = 200; // a drop-down list's open part
+
+// The menu's Ctrl+Shift shortcuts, for every window of the thread's loops.
+HACCEL MenuShortcuts() {
+    static const HACCEL table = [] {
+        std::vector<ACCEL> keys;
+        for (const form::MenuCommandSpec& spec : form::MenuCommandTable())
+            if (spec.ShortcutKey != 0)
+                keys.push_back({FCONTROL | FSHIFT | FVIRTKEY, static_cast<WORD>(spec.ShortcutKey),
+                                static_cast<WORD>(form::MenuCommandId(spec.Id))});
+        return ::CreateAcceleratorTableW(keys.data(), static_cast<int>(keys.size()));
+    }();
+    return table;
+}
 constexpr UINT_PTR kSubclassId = 1;
 
 bool FontExists(const wchar_t* face) {
@@ -200,8 +215,36 @@ HWND TMainWindow::CreateControl(const form::ControlSpec& spec) {
     return control;
 }
 
+void TMainWindow::CreateMenus() {
+    menuBar_ = ::CreateMenu();
+    if (!menuBar_)
+        throw std::runtime_error("Can't create the menu bar");
+    std::array<HMENU, 4> menus{};
+    for (const form::MenuSpec& spec : form::MenuTable()) {
+        HMENU menu = ::CreatePopupMenu();
+        if (!menu || !::AppendMenuW(menuBar_, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(menu),
+                                    Widen(std::string(spec.Caption)).c_str()))
+            throw std::runtime_error("Can't create the menu " + std::string(spec.Name));
+        menus[static_cast<std::size_t>(spec.Id)] = menu;
+    }
+    for (const form::MenuCommandSpec& spec : form::MenuCommandTable()) {
+        HMENU menu = menus[static_cast<std::size_t>(spec.Parent)];
+        if (spec.SeparatorBefore)
+            ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+        std::string caption(spec.Caption);
+        if (const std::string keys = form::ShortcutText(spec.Id); !keys.empty())
+            caption += "\t" + keys;
+        if (!::AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(form::MenuCommandId(spec.Id)),
+                           Widen(caption).c_str()))
+            throw std::runtime_error("Can't create the menu command " + std::string(spec.Name));
+    }
+    if (!::SetMenu(hwnd_, menuBar_))
+        throw std::runtime_error("Can't set the menu bar");
+}
+
 void TMainWindow::CreateControls() {
     dpi_ = WindowDpi(hwnd_);
+    CreateMenus();
     CreateFonts();
     for (const form::ControlSpec& spec : form::ControlTable())
         handles_[static_cast<std::size_t>(spec.Id)] = CreateControl(spec);
@@ -451,6 +494,10 @@ void TMainWindow::OnCommand(WPARAM wParam, LPARAM) {
             core_->EnterPressed(Control::edtHexFile);
         return;
     }
+    if (const std::optional<form::MenuCommand> command = form::MenuCommandOfId(id)) {
+        core_->MenuChosen(*command); // from the menu or its shortcut
+        return;
+    }
     const std::optional<Control> control = form::ControlOfId(id);
     if (!control)
         return;
@@ -499,8 +546,10 @@ bool TMainWindow::Dispatch(MSG& message) {
     wchar_t className[16] = {};
     if (top)
         ::GetClassNameW(top, className, 16);
-    // Tab, Enter and the access keys of the main window's controls.
-    if (top && ::lstrcmpW(className, L"TForm1") == 0 && ::IsDialogMessageW(top, &message))
+    // The menu's shortcuts, then Tab, Enter and the access keys of the main
+    // window's controls.
+    if (top && ::lstrcmpW(className, L"TForm1") == 0 &&
+        (::TranslateAcceleratorW(top, MenuShortcuts(), &message) || ::IsDialogMessageW(top, &message)))
         return true;
     ::TranslateMessage(&message);
     ::DispatchMessageW(&message);

@@ -33,6 +33,8 @@ private:
     static constexpr int kProgressBarId = 999;
 
     void CreateControls();
+    // The menu bar from the menu table, and its shortcuts.
+    void CreateMenus();
     HWND CreateControl(const form::ControlSpec& spec);
     void CreateFonts();
     // The status bar's two panels; panel 1 is drawn by nobody.
@@ -65,7 +67,14 @@ private:
     void ShowProgress(std::int32_t min, std::int32_t max, std::int32_t position) override;
     std::optional<std::string> OpenDialog(const form::FileFilter& filter,
                                           const std::string& initialFile) override;
+    std::optional<std::string> SaveDialog(const form::FileFilter& filter,
+                                          const std::string& initialFile) override;
     void ShowErrorBox(const std::string& message) override;
+    bool AskYesNo(const std::string& message) override;
+    void ShowInfoBox(const std::string& title, const std::string& message) override;
+    std::vector<std::string> LogLines() const override;
+    void CopyToClipboard(const std::string& text) override;
+    void SetMenuChecked(form::MenuCommand command, bool checked) override;
     void ProcessPendingMessages() override;
     void PostToWindow(std::function<void()> work) override;
     void CloseWindow() override;
@@ -74,6 +83,7 @@ private:
     std::unique_ptr<form::TFormCore> core_;
     std::array<HWND, form::kControlCount> handles_{};
     HWND progressBar_ = nullptr;
+    HMENU menuBar_ = nullptr;
     HFONT windowFont_ = nullptr;
     HFONT logFont_ = nullptr;
     int dpi_ = 96;

@@ -6,6 +6,7 @@
 #include <commdlg.h>
 
 #include <algorithm>
+#include <cstring>
 #include <cctype>
 #include <vector>
 
@@ -144,9 +145,11 @@ void TMainWindow::ShowProgress(std::int32_t min, std::int32_t max, std::int32_t 
     ::SendMessageW(progressBar_, PBM_SETPOS, static_cast<WPARAM>(position), 0);
 }
 
-std::optional<std::string> TMainWindow::OpenDialog(const form::FileFilter& filter,
-                                                   const std::string& initialFile) {
-    // "description\0pattern\0\0": the one filter.
+namespace {
+
+// The common file dialog with one filter ("description\0pattern\0\0").
+std::optional<std::string> FileDialog(HWND owner, const form::FileFilter& filter,
+                                      const std::string& initialFile, bool save) {
     std::wstring filters = Widen(filter.Description);
     filters += L'\0';
     filters += Widen(filter.Pattern);
@@ -157,20 +160,89 @@ std::optional<std::string> TMainWindow::OpenDialog(const form::FileFilter& filte
         std::copy(initial.begin(), initial.end(), file.begin());
     OPENFILENAMEW dialog = {};
     dialog.lStructSize = sizeof(dialog);
-    dialog.hwndOwner = hwnd_;
+    dialog.hwndOwner = owner;
     dialog.lpstrFilter = filters.c_str();
     dialog.nFilterIndex = 1;
     dialog.lpstrFile = file.data();
     dialog.nMaxFile = static_cast<DWORD>(file.size());
-    dialog.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY |
-                   OFN_NOCHANGEDIR;
-    if (!::GetOpenFileNameW(&dialog))
+    // Saving asks nothing about an existing file: the core does.
+    dialog.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR |
+                   (save ? 0 : OFN_FILEMUSTEXIST);
+    if (!(save ? ::GetSaveFileNameW(&dialog) : ::GetOpenFileNameW(&dialog)))
         return std::nullopt; // cancelled, or the dialog failed
     return Narrow(file.data());
 }
 
+} // namespace
+
+std::optional<std::string> TMainWindow::OpenDialog(const form::FileFilter& filter,
+                                                   const std::string& initialFile) {
+    return FileDialog(hwnd_, filter, initialFile, false);
+}
+
+std::optional<std::string> TMainWindow::SaveDialog(const form::FileFilter& filter,
+                                                   const std::string& initialFile) {
+    return FileDialog(hwnd_, filter, initialFile, true);
+}
+
 void TMainWindow::ShowErrorBox(const std::string& message) {
     ::MessageBoxW(hwnd_, Widen(message).c_str(), L"Vandrel1", MB_OK | MB_ICONERROR);
+}
+
+bool TMainWindow::AskYesNo(const std::string& message) {
+    return ::MessageBoxW(hwnd_, Widen(message).c_str(), L"Vandrel1", MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+void TMainWindow::ShowInfoBox(const std::string& title, const std::string& message) {
+    ::MessageBoxW(hwnd_, Widen(message).c_str(), Widen(title).c_str(), MB_OK | MB_ICONINFORMATION);
+}
+
+std::vector<std::string> TMainWindow::LogLines() const {
+    std::vector<std::string> lines;
+    if (logLines_ == 0)
+        return lines;
+    HWND log = Handle(Control::Memo1);
+    std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(log)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(::GetWindowTextW(log, text.data(), static_cast<int>(text.size()))));
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = text.find(L"\r\n", start);
+        lines.push_back(Narrow(text.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start)));
+        if (end == std::wstring::npos)
+            return lines;
+        start = end + 2;
+    }
+}
+
+void TMainWindow::CopyToClipboard(const std::string& text) {
+    std::wstring wide;
+    for (const wchar_t c : Widen(text)) {
+        if (c == L'\n')
+            wide += L'\r';
+        wide += c;
+    }
+    const std::size_t bytes = (wide.size() + 1) * sizeof(wchar_t);
+    HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, bytes);
+    if (!memory)
+        return;
+    if (void* target = ::GlobalLock(memory)) {
+        std::memcpy(target, wide.c_str(), bytes);
+        ::GlobalUnlock(memory);
+    }
+    if (!::OpenClipboard(hwnd_)) {
+        ::GlobalFree(memory);
+        return;
+    }
+    ::EmptyClipboard();
+    if (!::SetClipboardData(CF_UNICODETEXT, memory))
+        ::GlobalFree(memory);
+    ::CloseClipboard();
+}
+
+void TMainWindow::SetMenuChecked(form::MenuCommand command, bool checked) {
+    if (menuBar_)
+        ::CheckMenuItem(menuBar_, static_cast<UINT>(form::MenuCommandId(command)),
+                        MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
 }
 
 void TMainWindow::ProcessPendingMessages() {

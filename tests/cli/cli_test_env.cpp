@@ -67,14 +67,7 @@ CliResult CliTest::Run(const std::vector<std::string>& args) {
     return result;
 }
 
-std::vector<device::TPicDevice> ShippedDevices() {
-    std::vector<std::string> names;
-    device::GetDeviceList(names);
-    std::vector<device::TPicDevice> devices;
-    for (const std::string& name : names)
-        devices.push_back(device::GetDeviceSpec(name));
-    return devices;
-}
+std::vector<device::TPicDevice> ShippedDevices() { return device::GetAllDevices(); }
 
 device::TPicDevice ShippedDevice(const std::string& name) { return device::GetDeviceSpec(name); }
 

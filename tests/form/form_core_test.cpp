@@ -3,9 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <set>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 
 #include "device/pic_device.h"
+#include "image/hex_file.h"
+#include "simulator/sim_programmer.h"
 #include "scripted_view.h"
 #include "support/temp_dir.h"
 
@@ -100,7 +106,7 @@ TEST_F(FormCoreTest, StartUpRestoresEachSettingInItsStepAndWritesBackOnlyTheDevi
                      "select cmbDeviceList=-1", "read PicDevice",
                      "select cmbDeviceList=" + std::to_string(view_.Selected(C::cmbDeviceList)),
                      "text edtHexProgram=33", "text edtHexData=7", "text edtHexConfig=5",
-                     "write PicDevice=PIC16F628A"}));
+                     "write PicDevice=PIC16F628A", "read CheckBeforeWrite"}));
     EXPECT_EQ(view_.Text(C::cmbDeviceList), "PIC16F628A");
     EXPECT_EQ(view_.Text(C::lblProgramMemoryValue), "2048");
     EXPECT_TRUE(view_.Enabled(C::cbLVP));
@@ -307,6 +313,203 @@ TEST_F(FormCoreTest, StopOrCloseDuringARunEndsItThroughThePendingMessages) {
     view_.ProcessPendingMessages();
     EXPECT_EQ(trace_.back(), "close");
     EXPECT_TRUE(core_->FormCloseQuery());
+}
+
+// --- The menu's commands -------------------------------------------------
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class MenuTest : public FormCoreTest {
+protected:
+    // The simulated PIC16F628A on COM0, chosen, with a word in every area.
+    simulator::SimChip& StartSimulated(const char* device = "PIC16F628A") {
+        SetSimulator("PIC16F628A");
+        ports_ = {{"COM0", "simulated"}};
+        settings_.Values = {{kPicDevice, device}, {kHexFilePath, dir_ / "old.hex"}};
+        Start();
+        simulator::SimChip& chip = *core_->SimulatedChip();
+        chip.EraseAll();
+        for (std::int32_t a = 0; a < 0x800; a += 7)
+            chip.WriteWord(a, static_cast<std::uint16_t>((a * 37) & 0x3FFF));
+        chip.WriteWord(0x2000, 0x0012);
+        chip.WriteWord(0x2003, 0x3ABC);
+        chip.WriteWord(0x2007, 0x3F50);
+        for (std::int32_t a = 0x2100; a < 0x2180; a += 3)
+            chip.WriteWord(a, static_cast<std::uint16_t>(a & 0xFF));
+        return chip;
+    }
+};
+
+TEST_F(MenuTest, ReadIntoHexFileWritesTheChipWordForWordAndOffersToLoadIt) {
+    simulator::SimChip& chip = StartSimulated();
+    const std::string path = dir_ / "chip.hex";
+    view_.SaveAnswers = {path};
+    view_.YesNo = {true}; // load it
+    core_->MenuChosen(MenuCommand::ReadChip);
+    ASSERT_TRUE(view_.Errors.empty()) << view_.Errors.front();
+    EXPECT_EQ(Only(trace_, {"save dialog"}),
+              Trace{"save dialog IntelHEXファイル(*.hex)|*.hex at " + (dir_ / "PIC16F628A.hex")});
+    EXPECT_EQ(view_.Status, "Process finished.");
+    EXPECT_EQ(core_->CommX1.Handle(), serial::INVALID_HANDLE_VALUE);
+
+    // Every word of every area the read keeps, as the chip holds it: erased
+    // program words left out, EEPROM cells as bytes, the device ID as read.
+    image::THexFile file;
+    ASSERT_TRUE(file.LoadFromFile(path));
+    const device::TPicDevice& d = device::CurrentDevice;
+    int words = 0;
+    for (const device::TMemoryRange r : {d.ProgramMemory, d.UserID, d.DeviceID, d.ConfigurationWord, d.DataMemory})
+        for (std::int32_t a = r.Address; a < r.Address + r.Size; ++a) {
+            const std::int32_t want = chip.ReadWord(a);
+            const bool left = device::InRange(a, d.ProgramMemory) && want == 0x3FFF;
+            EXPECT_EQ(file.GetWord(a), left ? -1 : (device::InRange(a, d.DataMemory) ? want & 0xFF : want))
+                << std::hex << a;
+            words += left ? 0 : 1;
+        }
+    EXPECT_EQ(file.GetWord(0x2004), -1); // beyond the kept ranges
+    EXPECT_EQ(view_.Log, (std::vector<std::string>{"<RESET>", "<RESET>", "<RESET>",
+                                                   "Read " + std::to_string(0x800 + 4 + 1 + 1 + 0x80) +
+                                                   " words; wrote " + std::to_string(words) + " to " + path + "."}));
+    EXPECT_EQ(view_.Questions, (std::vector<std::string>{"Load " + path + " into the image?"}));
+    EXPECT_EQ(view_.Text(C::edtHexFile), path);
+    EXPECT_EQ(view_.Text(C::edtHexProgram), std::to_string(0x800 / 7 + 1));
+}
+
+TEST_F(MenuTest, AStoppedOrRefusedReadLeavesTheOldFileWhole) {
+    simulator::SimChip& chip = StartSimulated();
+    const std::string path = dir_ / "chip.hex";
+    { std::ofstream(path) << "old contents\n"; }
+
+    // Replace? No: nothing runs.
+    view_.SaveAnswers = {path};
+    core_->MenuChosen(MenuCommand::ReadChip);
+    EXPECT_EQ(view_.Questions, (std::vector<std::string>{path + " exists. Replace it?"}));
+    EXPECT_EQ(view_.Status, "");
+
+    // Yes, then Stop during the read: the Dump button carries it.
+    int pumps = 0;
+    view_.OnPump = [&] {
+        if (++pumps == 30) {
+            EXPECT_EQ(view_.Caption(C::btnDump), "&Stop");
+            view_.Press(C::btnDump);
+        }
+    };
+    view_.SaveAnswers = {path};
+    view_.YesNo = {true};
+    core_->MenuChosen(MenuCommand::ReadChip);
+    view_.OnPump = nullptr;
+    EXPECT_EQ(view_.Status, "Terminated by user.");
+    EXPECT_EQ(view_.Caption(C::btnDump), "D&ump");
+    EXPECT_EQ(Slurp(path), "old contents\n");
+
+    // A code-protected chip reads as zeros: refused unless Yes.
+    chip.WriteWord(0x2007, 0x1F50);
+    view_.SaveAnswers = {path};
+    view_.YesNo = {true, false};
+    core_->MenuChosen(MenuCommand::ReadChip);
+    EXPECT_EQ(view_.Status, "Process finished.");
+    EXPECT_TRUE(view_.Questions.back().find("code-protected") != std::string::npos) << view_.Questions.back();
+    EXPECT_EQ(Slurp(path), "old contents\n");
+    EXPECT_EQ(std::count(view_.Log.begin(), view_.Log.end(), "<RESET>"), static_cast<long>(view_.Log.size()));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.Path()), {}), 1); // no temporary left
+}
+
+TEST_F(MenuTest, DetectNamesTheChipAndOffersToSelectIt) {
+    simulator::SimChip& chip = StartSimulated("PIC16F627A");
+    view_.YesNo = {true};
+    core_->MenuChosen(MenuCommand::Detect);
+    ASSERT_EQ(view_.Log.size(), 1u);
+    EXPECT_TRUE(view_.Log[0].starts_with("PIC16F628A revision ")) << view_.Log[0];
+    EXPECT_EQ(view_.Questions,
+              (std::vector<std::string>{"The chip is a PIC16F628A, not the PIC16F627A selected. Select PIC16F628A?"}));
+    EXPECT_EQ(view_.Text(C::cmbDeviceList), "PIC16F628A");
+    EXPECT_EQ(settings_.Values[kPicDevice], "PIC16F628A");
+    EXPECT_EQ(view_.Status, "Process finished.");
+    EXPECT_EQ(core_->CommX1.Handle(), serial::INVALID_HANDLE_VALUE);
+
+    // The chip selected: no question. No chip: said so.
+    core_->MenuChosen(MenuCommand::Detect);
+    EXPECT_EQ(view_.Questions.size(), 1u);
+    chip.SetNoChip(true);
+    core_->MenuChosen(MenuCommand::Detect);
+    EXPECT_EQ(view_.Log.back(), "no chip answers (device ID 3FFF)");
+    EXPECT_TRUE(view_.Errors.empty());
+}
+
+TEST_F(MenuTest, CheckBeforeWritingIsRememberedSilentOnAMatchAndAsksOnAMismatch) {
+    StartSimulated();
+    view_.Type(C::edtHexFile, kExample);
+    view_.Tick(C::cbEraseAll, true);
+    view_.Tick(C::cbWriteAll, true);
+    view_.Press(C::btnGo);
+    const std::vector<std::string> plain = view_.Log;
+    ASSERT_EQ(plain.back(), "complete.");
+
+    core_->MenuChosen(MenuCommand::CheckBeforeWrite);
+    EXPECT_EQ(settings_.Values[kCheckBeforeWrite], "1");
+    EXPECT_TRUE(view_.MenuTicks[MenuCommand::CheckBeforeWrite]);
+    view_.Log.clear();
+    view_.Press(C::btnGo);
+    EXPECT_EQ(view_.Log, plain); // a match logs nothing
+    EXPECT_TRUE(view_.Questions.empty());
+
+    // Another device chosen: a box names both; No leaves the chip alone.
+    view_.Choose(C::cmbDeviceList, "PIC16F627A");
+    view_.Log.clear();
+    view_.Press(C::btnGo);
+    EXPECT_EQ(view_.Questions, (std::vector<std::string>{"The adapter holds a PIC16F628A, not the PIC16F627A "
+                                                         "selected. Write the PIC16F627A's image anyway?"}));
+    EXPECT_TRUE(view_.Log.empty());
+
+    // Remembered at the next start.
+    core_->FormDestroy();
+    core_.reset();
+    Start();
+    EXPECT_TRUE(core_->CheckBeforeWrite());
+    EXPECT_TRUE(view_.MenuTicks[MenuCommand::CheckBeforeWrite]);
+}
+
+TEST_F(MenuTest, SaveLogWritesExactlyThePanesLinesAndCopyLogCopiesThem) {
+    Start();
+    view_.Log = {"first line", "", "ＭＳ third", "0000 3FFF"};
+    const std::string path = dir_ / "log.txt";
+    view_.SaveAnswers = {path};
+    core_->MenuChosen(MenuCommand::SaveLog);
+    EXPECT_EQ(Slurp(path), "first line\n\nＭＳ third\n0000 3FFF\n");
+    core_->MenuChosen(MenuCommand::CopyLog);
+    EXPECT_EQ(view_.Clipboard, "first line\n\nＭＳ third\n0000 3FFF\n");
+    core_->MenuChosen(MenuCommand::About);
+    ASSERT_EQ(view_.Infos.size(), 1u);
+    EXPECT_NE(view_.Infos[0].find(device::DeviceSpecPath()), std::string::npos);
+    EXPECT_NE(view_.Infos[0].find("GPL-3.0-or-later"), std::string::npos);
+}
+
+TEST(MenuTable, AccessKeysAndShortcutsClashWithNoControl) {
+    std::set<char> controlKeys;
+    for (const ControlSpec& spec : ControlTable())
+        if (const char key = AccessKey(spec.Caption))
+            controlKeys.insert(key);
+    std::set<char> menuKeys;
+    for (const MenuSpec& menu : MenuTable()) {
+        const char key = AccessKey(menu.Caption);
+        EXPECT_NE(key, 0) << menu.Name;
+        EXPECT_FALSE(controlKeys.contains(key)) << menu.Name;
+        EXPECT_TRUE(menuKeys.insert(key).second) << menu.Name;
+    }
+    std::set<std::string> shortcuts;
+    for (const MenuCommandSpec& command : MenuCommandTable()) {
+        EXPECT_EQ(MenuCommandOfId(MenuCommandId(command.Id)), command.Id);
+        EXPECT_EQ(FindMenuCommand(command.Name), command.Id);
+        if (const std::string keys = ShortcutText(command.Id); !keys.empty()) {
+            EXPECT_TRUE(shortcuts.insert(keys).second) << keys;
+        }
+    }
+    EXPECT_FALSE(ControlOfId(kFirstMenuId).has_value());
 }
 
 } // namespace

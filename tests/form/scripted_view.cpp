@@ -79,6 +79,26 @@ std::optional<std::string> ScriptedView::OpenDialog(const FileFilter& filter,
     return answer;
 }
 
+std::optional<std::string> ScriptedView::SaveDialog(const FileFilter& filter,
+                                                    const std::string& initialFile) {
+    trace_.push_back("save dialog " + filter.Description + "|" + filter.Pattern + " at " +
+                     initialFile);
+    if (SaveAnswers.empty())
+        return std::nullopt;
+    std::optional<std::string> answer = SaveAnswers.front();
+    SaveAnswers.pop_front();
+    return answer;
+}
+
+bool ScriptedView::AskYesNo(const std::string& message) {
+    Questions.push_back(message);
+    if (YesNo.empty())
+        return false;
+    const bool yes = YesNo.front();
+    YesNo.pop_front();
+    return yes;
+}
+
 void ScriptedView::ProcessPendingMessages() {
     trace_.push_back("pump");
     for (auto posted = std::move(Posted); auto& work : posted)

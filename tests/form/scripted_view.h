@@ -74,6 +74,15 @@ public:
     std::optional<std::string> OpenDialog(const FileFilter& filter,
                                           const std::string& initialFile) override;
     void ShowErrorBox(const std::string& message) override { Errors.push_back(message); }
+    std::optional<std::string> SaveDialog(const FileFilter& filter,
+                                          const std::string& initialFile) override;
+    bool AskYesNo(const std::string& message) override;
+    void ShowInfoBox(const std::string& title, const std::string& message) override {
+        Infos.push_back(title + "|" + message);
+    }
+    std::vector<std::string> LogLines() const override { return Log; }
+    void CopyToClipboard(const std::string& text) override { Clipboard = text; }
+    void SetMenuChecked(MenuCommand command, bool checked) override { MenuTicks[command] = checked; }
     void ProcessPendingMessages() override;
     void PostToWindow(std::function<void()> work) override { Posted.push_back(std::move(work)); }
     void CloseWindow() override { trace_.push_back("close"); }
@@ -94,6 +103,12 @@ public:
     std::string Status;
     std::vector<std::string> Errors;
     std::deque<std::optional<std::string>> Answers; // of the open dialog
+    std::deque<std::optional<std::string>> SaveAnswers; // of the save dialog
+    std::deque<bool> YesNo;           // answers of the questions, No when none is left
+    std::vector<std::string> Questions; // asked, in order
+    std::vector<std::string> Infos;
+    std::string Clipboard;
+    std::map<MenuCommand, bool> MenuTicks;
     std::vector<std::function<void()>> Posted;
     // Runs at each processing of pending messages (a press during a run).
     std::function<void()> OnPump;

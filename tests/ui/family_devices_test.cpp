@@ -60,12 +60,12 @@ TEST_F(FamilyDevicesTest, EachOfTheSixteenDevicesIsProgrammedOnComZero) {
 
         QTest::mouseClick(Find<QPushButton>("btnGo"), Qt::LeftButton);
 
-        EXPECT_EQ(form.LogLines().last(), "complete.") << form.LogLines().join('\n').toStdString();
+        EXPECT_EQ(form.LogText().last(), "complete.") << form.LogText().join('\n').toStdString();
         EXPECT_EQ(form.StatusText(), "Process finished.");
         EXPECT_TRUE(chip->Violations().empty());
         EXPECT_FALSE(chip->CalibrationLost());
         EXPECT_NE(chip->ReadWord(0), 0x3FFF) << "the program's first word";
-        EXPECT_FALSE(form.LogLines().join('\n').contains("Can't find"));
+        EXPECT_FALSE(form.LogText().join('\n').contains("Can't find"));
         EXPECT_TRUE(dialogs_.Errors.isEmpty());
     }
 }

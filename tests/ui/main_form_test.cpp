@@ -61,7 +61,7 @@ TEST_F(MainFormTest, FirstStartSelectsTheFirstPortAndWritesNothing) {
         EXPECT_TRUE(Find<QLineEdit>(field)->text().isEmpty()) << field;
     EXPECT_EQ(Sizes(), (QStringList{"0", "0", "0"}));
     EXPECT_EQ(Counts(), (QStringList{"0", "0", "0"}));
-    EXPECT_TRUE(form.LogLines().isEmpty());
+    EXPECT_TRUE(form.LogText().isEmpty());
     EXPECT_TRUE(form.StatusText().isEmpty());
     EXPECT_TRUE(StoredSettings().empty()); // selecting from the program writes nothing
     EXPECT_TRUE(dialogs_.Errors.isEmpty());
@@ -86,7 +86,7 @@ TEST_F(MainFormTest, RestoresEverySetting) {
     EXPECT_EQ(Sizes(), (QStringList{"2048", "8", "128"}));
     EXPECT_TRUE(Find<QCheckBox>("cbLVP")->isEnabled());
     EXPECT_EQ(Counts(), (QStringList{"2", "1", "3"}));
-    EXPECT_TRUE(form.LogLines().isEmpty()); // a restored image is not listed
+    EXPECT_TRUE(form.LogText().isEmpty()); // a restored image is not listed
     EXPECT_EQ(StoredSettings()[kPicDevice], "PIC16F628A");
 }
 
@@ -222,10 +222,10 @@ TEST_F(MainFormTest, HexFileComesInByReferEnterAndClearBufferEmptiesIt) {
     dialogs_.Answers = {hex};
     QTest::mouseClick(Find<QPushButton>("btnOpenHexFile"), Qt::LeftButton);
     EXPECT_EQ(Find<QLineEdit>("edtHexFile")->text(), hex);
-    EXPECT_EQ(form.LogLines(),
+    EXPECT_EQ(form.LogText(),
               (QStringList{"0010: 2805 3FFF ---- ---- ---- ---- ---- ----",
                            "2100: 0007 ---- ---- ---- ---- ---- ---- ----"}));
-    EXPECT_EQ(form.LogLines().front().size(), 45);
+    EXPECT_EQ(form.LogText().front().size(), 45);
     EXPECT_EQ(Counts(), (QStringList{"2", "0", "1"}));
 
     QTest::mouseClick(Find<QPushButton>("btnOpenHexFile"), Qt::LeftButton);
@@ -233,11 +233,11 @@ TEST_F(MainFormTest, HexFileComesInByReferEnterAndClearBufferEmptiesIt) {
 
     QTest::mouseClick(Find<QPushButton>("btnClearBuffer"), Qt::LeftButton);
     EXPECT_EQ(Counts(), (QStringList{"0", "0", "0"}));
-    EXPECT_EQ(form.LogLines().size(), 2); // the log stays
+    EXPECT_EQ(form.LogText().size(), 2); // the log stays
 
     QTest::keyClick(Find<QLineEdit>("edtHexFile"), Qt::Key_Return);
     EXPECT_EQ(Counts(), (QStringList{"2", "0", "1"}));
-    EXPECT_EQ(form.LogLines().size(), 2); // Enter loads without listing
+    EXPECT_EQ(form.LogText().size(), 2); // Enter loads without listing
     EXPECT_TRUE(dialogs_.Errors.isEmpty());
 
     const QString missing = QDir(TempDir()).filePath("nothere.hex");
@@ -302,7 +302,7 @@ TEST_F(MainFormTest, TheLogShowsNoTextCursorAndItsTextCanBeCopied) {
     EXPECT_EQ(QApplication::clipboard()->text(), "0000 2805");
     QTest::keyClicks(memo, "x");
     QTest::keyClick(memo, Qt::Key_Delete);
-    EXPECT_EQ(form.LogLines(), (QStringList{"0000 2805", "0001 3FFF"}));
+    EXPECT_EQ(form.LogText(), (QStringList{"0000 2805", "0001 3FFF"}));
 
     // Mouse: a double click selects the word under it.
     const QRect second = memo->cursorRect(QTextCursor(memo->document()->findBlockByNumber(1)));
@@ -315,7 +315,7 @@ TEST_F(MainFormTest, ListImageOfTheLastWord) {
     TForm1& form = Start();
     form.HexImage()->SetWord(0x3FFF, 0x0123);
     form.ListImage();
-    EXPECT_EQ(form.LogLines(),
+    EXPECT_EQ(form.LogText(),
               QStringList{"3FF8: ---- ---- ---- ---- ---- ---- ---- 0123"});
 }
 

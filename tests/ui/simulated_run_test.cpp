@@ -8,12 +8,16 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QAction>
+#include <QProcess>
+#include <QMenuBar>
 
 #include <chrono>
 #include <filesystem>
 
 #include "device/pic_device.h"
 #include "simulator/sim_programmer.h"
+#include "simulator/sim_state_file.h"
 #include "ui/settings.h"
 #include "ui_test_env.h"
 
@@ -44,7 +48,7 @@ protected:
     QString ProgramCount() { return Find<QLabel>("edtHexProgram")->text(); }
     // The log from the line that starts with `first`, one line per line.
     std::string LogFrom(const QString& first) {
-        const QStringList log = form_->LogLines();
+        const QStringList log = form_->LogText();
         const auto at = std::find_if(log.begin(), log.end(), [&](const QString& l) { return l.startsWith(first); });
         return QStringList(at, log.end()).join('\n').toStdString();
     }
@@ -59,7 +63,7 @@ TEST_F(SimulatedRunTest, DownloadThenDumpReadsTheWordsBack) {
     Find<QCheckBox>("cbWriteProgram")->setChecked(true);
 
     Click("btnGo");
-    EXPECT_TRUE(form.LogLines().contains("complete.")) << form.LogLines().join('\n').toStdString();
+    EXPECT_TRUE(form.LogText().contains("complete.")) << form.LogText().join('\n').toStdString();
     EXPECT_EQ(form.StatusText(), "Process finished.");
     EXPECT_EQ(Find<QPushButton>("btnGo")->text(), "&Go");
     EXPECT_TRUE(Find<QCheckBox>("cbLVP")->isChecked());
@@ -67,7 +71,7 @@ TEST_F(SimulatedRunTest, DownloadThenDumpReadsTheWordsBack) {
     EXPECT_EQ(form.CommX1.Handle(), serial::INVALID_HANDLE_VALUE);
 
     Click("btnDump");
-    const QStringList log = form.LogLines();
+    const QStringList log = form.LogText();
     ASSERT_GE(log.size(), 2);
     EXPECT_EQ(log.mid(log.size() - 2), (QStringList{"0000 2805", "0001 0123"}));
     EXPECT_EQ(Find<QPushButton>("btnDump")->text(), "D&ump");
@@ -90,7 +94,7 @@ TEST_F(SimulatedRunTest, AStopPressDuringTheRunEndsIt) {
     });
     Click("btnGo");
     EXPECT_EQ(form.StatusText(), "Terminated by user.");
-    EXPECT_FALSE(form.LogLines().contains("complete."));
+    EXPECT_FALSE(form.LogText().contains("complete."));
     EXPECT_EQ(Find<QPushButton>("btnGo")->text(), "&Go");
     EXPECT_TRUE(Find<QPushButton>("btnDump")->isEnabled());
 }
@@ -113,8 +117,8 @@ TEST_F(SimulatedRunTest, ClosingTheWindowStopsTheOperationThenCloses) {
         EXPECT_TRUE(form.isVisible());
         EXPECT_EQ(form.StatusText(), "Terminated by user.");
         EXPECT_EQ(form.CommX1.Handle(), serial::INVALID_HANDLE_VALUE);
-        EXPECT_LT(form.LogLines().size(), 0x400);
-        EXPECT_FALSE(form.LogLines().contains("complete."));
+        EXPECT_LT(form.LogText().size(), 0x400);
+        EXPECT_FALSE(form.LogText().contains("complete."));
         // Then the window closes.
         EXPECT_TRUE(QTest::qWaitFor([&] { return !form.isVisible(); }));
     }
@@ -127,12 +131,12 @@ TEST_F(SimulatedRunTest, AStaleImageIsReadAgainBeforeTheRun) {
     TForm1& form = Start();
     Tick({"cbWriteProgram", "cbVerifyProgram"});
     const auto run = [&](const std::string& reloadLine) {
-        const qsizetype before = form.LogLines().size();
+        const qsizetype before = form.LogText().size();
         Click("btnGo");
         QStringList expected{"<RESET>", "<LOAD PROGRAM MEMORY>", "<RESET>", "<VERIFY PROGRAM MEMORY>", "complete."};
         if (!reloadLine.empty())
             expected.prepend(QString::fromStdString(reloadLine));
-        EXPECT_EQ(form.LogLines().mid(before).join('\n').toStdString(), expected.join('\n').toStdString());
+        EXPECT_EQ(form.LogText().mid(before).join('\n').toStdString(), expected.join('\n').toStdString());
     };
 
     // Rebuilt with the same size: only its modification time tells.
@@ -189,15 +193,15 @@ TEST_F(SimulatedRunTest, AFileWithoutHexRecordsIsRefusedBeforeTheChip) {
     EXPECT_EQ(chip.CommandsSeen(), 0u);
     EXPECT_EQ(chip.LineChanges(), 0u);
     EXPECT_EQ(chip.ReadWord(0), 0x1234);
-    EXPECT_FALSE(form.LogLines().contains("<RESET>"));
+    EXPECT_FALSE(form.LogText().contains("<RESET>"));
 
     // Records, but none in the areas: the run's own lines.
     dialogs_.Errors.clear();
     EnterPath(WriteHexFile("eof-only.hex", {}));
     Click("btnGo");
     EXPECT_TRUE(dialogs_.Errors.isEmpty()) << dialogs_.Errors.join('\n').toStdString();
-    EXPECT_TRUE(form.LogLines().contains(" Can't find Program Data in hex file."));
-    EXPECT_EQ(form.LogLines().back(), "complete.");
+    EXPECT_TRUE(form.LogText().contains(" Can't find Program Data in hex file."));
+    EXPECT_EQ(form.LogText().back(), "complete.");
 }
 
 TEST_F(SimulatedRunTest, TheRunKeepsItsImageWhileTheWindowChangesIts) {
@@ -285,8 +289,52 @@ TEST_F(SimulatedRunTest, TheWineWindowRunWritesTheRecordedLog) {
     QStringList expected = QString::fromUtf8(recorded.readAll()).split('\n');
     if (!expected.isEmpty() && expected.back().isEmpty())
         expected.removeLast();
-    EXPECT_EQ(form.LogLines(), expected);
+    EXPECT_EQ(form.LogText(), expected);
 }
+
+#ifdef VANDREL_CLI_BINARY
+// The menu's read gives the file `vandrel1-cli read` gives of the same chip.
+TEST_F(SimulatedRunTest, ReadIntoHexFileThroughTheMenuEqualsTheCommandLinesRead) {
+    qputenv("VANDREL1_SIMULATOR", "PIC16F628A");
+    WriteSetting(kPicDevice, "PIC16F628A");
+    TForm1& form = Start();
+    simulator::SimChip& chip = *form.SimulatedChip();
+    chip.EraseAll();
+    for (int a = 0; a < 0x800; a += 5)
+        chip.WriteWord(a, static_cast<std::uint16_t>((a * 91) & 0x3FFF));
+    chip.WriteWord(0x2001, 0x0005);
+    chip.WriteWord(0x2007, 0x3F70);
+    for (int a = 0x2100; a < 0x2180; a += 9)
+        chip.WriteWord(a, static_cast<std::uint16_t>(a & 0xFF));
+    const QString state = TempDir() + "/chip.state";
+    ASSERT_EQ(simulator::SaveSimState(chip, state.toStdString()), "");
+
+    // The menu bar sits above the panel.
+    ShowForm();
+    EXPECT_EQ(form.Widget(form::Control::Panel1)->mapTo(&form, QPoint(0, 0)).y(), form.menuBar()->height());
+
+    const QString path = TempDir() + "/window.hex";
+    dialogs_.SaveAnswers = {path};
+    form.findChild<QAction*>("actReadChip")->trigger();
+    EXPECT_TRUE(dialogs_.Errors.isEmpty()) << dialogs_.Errors.join('\n').toStdString();
+    EXPECT_EQ(form.StatusText(), "Process finished.");
+
+    const QString cliPath = TempDir() + "/cli.hex";
+    QProcess cli;
+    // The same device file as the window's, whose 16F628A has no device ID
+    // to check (-f).
+    cli.start(VANDREL_CLI_BINARY, {"--spec", QString::fromStdString(device::DeviceSpecPath()), "--simulate",
+                                   "PIC16F628A", "--sim-state", state, "-d", "PIC16F628A", "-q", "-f", "read", cliPath});
+    ASSERT_TRUE(cli.waitForFinished(60000));
+    ASSERT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+    QFile window(path), line(cliPath);
+    ASSERT_TRUE(window.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(line.open(QIODevice::ReadOnly));
+    const QByteArray windowText = window.readAll();
+    EXPECT_GT(windowText.size(), 1000);
+    EXPECT_EQ(windowText.toStdString(), line.readAll().toStdString());
+}
+#endif
 
 } // namespace
 } // namespace vandrel::ui::test

@@ -40,7 +40,31 @@ public:
         return path;
     }
 
+    std::optional<QString> SaveFile(QWidget*, const QString&, const QString& initialFile) override {
+        LastInitialFile = initialFile;
+        if (SaveAnswers.empty())
+            return std::nullopt;
+        const QString path = SaveAnswers.front();
+        SaveAnswers.pop_front();
+        return path;
+    }
+    bool Question(QWidget*, const QString& text) override {
+        Questions << text;
+        if (YesNo.empty())
+            return false;
+        const bool yes = YesNo.front();
+        YesNo.pop_front();
+        return yes;
+    }
+    void Information(QWidget*, const QString& title, const QString& text) override {
+        Infos << title + "|" + text;
+    }
+
     QStringList Errors;
+    QStringList Questions;
+    QStringList Infos;
+    std::deque<QString> SaveAnswers;
+    std::deque<bool> YesNo;
     std::deque<std::optional<QString>> Answers;
     QString LastFilter;
     QString LastInitialFile;
