@@ -383,7 +383,7 @@ TEST_F(MenuTest, ReadIntoHexFileWritesTheChipWordForWordAndOffersToLoadIt) {
 TEST_F(MenuTest, AStoppedOrRefusedReadLeavesTheOldFileWhole) {
     simulator::SimChip& chip = StartSimulated();
     const std::string path = dir_ / "chip.hex";
-    { std::ofstream(path) << "old contents\n"; }
+    { std::ofstream(path, std::ios::binary) << "old contents\n"; }
 
     // Replace? No: nothing runs.
     view_.SaveAnswers = {path};
