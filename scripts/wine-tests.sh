@@ -113,7 +113,7 @@ installer_run() {
 '$win\\examples\\blink628a.hex' >'$work/ctrlc.out' 2>'$work/ctrlc.err'" /dev/null <"$work/keys" >/dev/null &
   local run=$!
   exec 3>"$work/keys"
-  wait_for 60 grep -q '<LOAD PROGRAM MEMORY>' "$work/ctrlc.out" || fail "the slow run did not start writing"
+  wait_for 60 grep -qs '<LOAD PROGRAM MEMORY>' "$work/ctrlc.out" || fail "the slow run did not start writing"
   printf '\003' >&3
   local status=0
   wait "$run" || status=$?
