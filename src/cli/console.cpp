@@ -5,7 +5,7 @@ namespace vandrel::cli {
 void Console::Log(const std::string& line) {
     if (quiet_)
         return;
-    if (logToErr_ || ctx_.logToStandardError)
+    if (ctx_.logToStandardError)
         Error(line);
     else
         Result(line);

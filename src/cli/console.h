@@ -13,13 +13,14 @@ namespace vandrel::cli {
 
 class Console {
 public:
+    // dataOnStdout: standard output carries the command's data, so the log
+    // lines go to standard error (the context's one switch for it).
     Console(CliContext& ctx, bool quiet, bool dataOnStdout = false)
-        : ctx_(ctx), quiet_(quiet), logToErr_(dataOnStdout),
-          progress_(ctx.err, ctx.errIsTerminal && !quiet, ctx.clock) {}
+        : ctx_(ctx), quiet_(quiet), progress_(ctx.err, ctx.errIsTerminal && !quiet, ctx.clock) {
+        ctx.logToStandardError = ctx.logToStandardError || dataOnStdout;
+    }
 
     bool Quiet() const { return quiet_; }
-    // Standard output carries data from now on: log lines go to standard error.
-    void LogToStandardError() { logToErr_ = true; }
     ProgressLine& Progress() { return progress_; }
 
     void Log(const std::string& line);    // stdout (stderr when it carries data), unless quiet
@@ -30,7 +31,6 @@ public:
 private:
     CliContext& ctx_;
     const bool quiet_;
-    bool logToErr_;
     ProgressLine progress_;
 };
 
