@@ -26,7 +26,7 @@
 #include "image/hex_file.h"
 #include "programmer/farm_operations.h"
 #include "serial/comm_x.h"
-#include "serial/ftdi_port_driver.h"
+#include "ftdi/ftdi_port_driver.h"
 #include "serial/sim_port_driver.h"
 #include "simulator/sim_ft232r.h"
 #include "simulator/sim_line_latency.h"
@@ -87,7 +87,7 @@ Outcome ProgramAndVerify(Link link, const device::TPicDevice& device, const imag
         comm.SetDriverFactory(serial::MakeSimPortFactory(port));
     } else {
         cable = std::make_shared<simulator::SimFt232r>(chip, clock, kLatencyUs);
-        comm.SetDriverFactory(serial::MakeFtdiPortFactory(cable, serial::FtdiTarget{}));
+        comm.SetDriverFactory(ftdi::MakeFtdiPortFactory(cable, ftdi::FtdiTarget{}));
     }
     image::THexFile image = source;
     QuietHost host(runClock, {StepBox::EraseProgram, StepBox::EraseDataMemory, StepBox::WriteProgram,

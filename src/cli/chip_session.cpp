@@ -2,7 +2,7 @@
 
 #include "cli/exit_status.h"
 #include "cli/link_trace.h"
-#include "serial/ftdi_port_driver.h"
+#include "ftdi/ftdi_port_driver.h"
 #include "simulator/sim_line_latency.h"
 #include "simulator/sim_state_file.h"
 
@@ -37,8 +37,8 @@ ChipSession::ChipSession(CliContext& ctx, const Invocation& inv, const DeviceFil
         }
         // The check and the run open the port in turn; the cable stays
         // claimed between them and is given back once, when the session ends.
-        heldCable_ = std::make_shared<serial::HeldFtdiBus>(cable_ ? cable_ : system.Ft232rBus());
-        factory = serial::MakeFtdiPortFactory(heldCable_, *port_.ftdi, timing_, cableProblem_);
+        heldCable_ = std::make_shared<ftdi::HeldFtdiBus>(cable_ ? cable_ : system.Ft232rBus());
+        factory = ftdi::MakeFtdiPortFactory(heldCable_, *port_.ftdi, timing_, cableProblem_);
     } else if (chip_) {
         simPort_ = std::make_shared<serial::SimPort>();
         // A programming run is hundreds of thousands of line calls; the user's

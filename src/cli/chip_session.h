@@ -14,8 +14,8 @@
 #include "cli/operation.h"
 #include "programmer/farm_operations.h"
 #include "serial/comm_x.h"
-#include "serial/ft232r_lines.h"
-#include "serial/ftdi_held_bus.h"
+#include "ftdi/ft232r_lines.h"
+#include "ftdi/ftdi_held_bus.h"
 #include "simulator/sim_ft232r.h"
 #include "simulator/sim_programmer.h"
 
@@ -70,14 +70,14 @@ private:
     PortChoice port_;
     bool verbose_ = false;
     std::function<void(const std::string&)> traceSink_;
-    serial::Ft232rTiming timing_;
+    ftdi::Ft232rTiming timing_;
     std::string statePath_;
     std::optional<programmer::TKeptCalibration> kept_;
     std::shared_ptr<simulator::SimChip> chip_;
     std::shared_ptr<serial::SimPort> simPort_;
     std::shared_ptr<simulator::SimFt232r> cable_;
-    std::shared_ptr<serial::HeldFtdiBus> heldCable_;
-    std::shared_ptr<serial::FtdiProblem> cableProblem_ = std::make_shared<serial::FtdiProblem>();
+    std::shared_ptr<ftdi::HeldFtdiBus> heldCable_;
+    std::shared_ptr<ftdi::FtdiProblem> cableProblem_ = std::make_shared<ftdi::FtdiProblem>();
     serial::TCommX comm_; // last: closed before the chip goes
 };
 

@@ -52,17 +52,17 @@ ExitStatus RunPortsCommand(const Invocation& inv, CliContext& ctx) {
     }
     for (const serial::ComPortInfo& port : ctx.system.ListPorts())
         rows.emplace_back(port.Name, port.DevicePath);
-    serial::FtdiProblem problem;
-    for (const serial::FtdiDeviceInfo& cable : ctx.system.Ft232rBus()->List(problem)) {
-        serial::FtdiTarget target;
-        target.kind = cable.serial.empty() ? serial::FtdiTarget::Kind::BusAddress : serial::FtdiTarget::Kind::Serial;
+    ftdi::FtdiProblem problem;
+    for (const ftdi::FtdiDeviceInfo& cable : ctx.system.Ft232rBus()->List(problem)) {
+        ftdi::FtdiTarget target;
+        target.kind = cable.serial.empty() ? ftdi::FtdiTarget::Kind::BusAddress : ftdi::FtdiTarget::Kind::Serial;
         target.serial = cable.serial;
         target.bus = cable.bus;
         target.address = cable.address;
-        rows.emplace_back(serial::FtdiPortName(target),
+        rows.emplace_back(ftdi::FtdiPortName(target),
                           DescribeCable(cable) + (cable.accessible ? "" : " (no access: see the README's udev rule)"));
     }
-    if (problem && problem.kind != serial::FtdiProblem::Kind::Unavailable)
+    if (problem && problem.kind != ftdi::FtdiProblem::Kind::Unavailable)
         console.Note("FT232R cables could not be listed: " + problem.text);
     if (inv.json)
         return console.Result(PortsJson(rows)), ExitStatus::Success;

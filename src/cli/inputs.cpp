@@ -32,11 +32,11 @@ bool InAny(std::int32_t address, std::initializer_list<device::TMemoryRange> ran
 
 // An FT232R cable: the simulated one when simulating (no USB is looked at
 // then), else one the USB bus lists and this user may open.
-PortChoice ChooseCable(const serial::FtdiTarget& target, const Invocation& inv, OsSystem& system) {
-    using Kind = serial::FtdiProblem::Kind;
+PortChoice ChooseCable(const ftdi::FtdiTarget& target, const Invocation& inv, OsSystem& system) {
+    using Kind = ftdi::FtdiProblem::Kind;
     PortChoice port;
     port.ftdi = target;
-    port.name = serial::FtdiPortName(target);
+    port.name = ftdi::FtdiPortName(target);
     if (!inv.simulate.empty()) {
         if (!simulator::SimulatedCableInfo().Matches(target))
             throw CliFailure(ExitStatus::Trouble, port.name + ": no such FT232R cable (the simulated one is ftdi:" +
@@ -44,18 +44,18 @@ PortChoice ChooseCable(const serial::FtdiTarget& target, const Invocation& inv, 
         port.simulated = true;
         return port;
     }
-    serial::FtdiProblem problem;
-    const std::vector<serial::FtdiDeviceInfo> cables = system.Ft232rBus()->List(problem);
+    ftdi::FtdiProblem problem;
+    const std::vector<ftdi::FtdiDeviceInfo> cables = system.Ft232rBus()->List(problem);
     if (problem)
         throw CliFailure(ExitStatus::Trouble, CableProblemMessage(port.name, "", problem));
     const auto found = std::find_if(cables.begin(), cables.end(),
-                                    [&](const serial::FtdiDeviceInfo& c) { return c.Matches(target); });
+                                    [&](const ftdi::FtdiDeviceInfo& c) { return c.Matches(target); });
     if (found == cables.end()) {
         // A serial number that cannot be read is one this user may not open.
         const bool unreadable = std::any_of(cables.begin(), cables.end(),
-                                            [](const serial::FtdiDeviceInfo& c) { return !c.accessible; });
-        serial::FtdiProblem missing{Kind::NotFound, "no such FT232R cable"};
-        if (unreadable && target.kind == serial::FtdiTarget::Kind::Serial)
+                                            [](const ftdi::FtdiDeviceInfo& c) { return !c.accessible; });
+        ftdi::FtdiProblem missing{Kind::NotFound, "no such FT232R cable"};
+        if (unreadable && target.kind == ftdi::FtdiTarget::Kind::Serial)
             missing = {Kind::Permission, "the cables' serial numbers cannot be read"};
         throw CliFailure(ExitStatus::Trouble, CableProblemMessage(port.name, "", missing));
     }
@@ -85,7 +85,7 @@ PortChoice ChoosePath(const std::string& path, OsSystem& system) {
 
 } // namespace
 
-std::string DescribeCable(const serial::FtdiDeviceInfo& cable) {
+std::string DescribeCable(const ftdi::FtdiDeviceInfo& cable) {
     std::string text = cable.description.empty() ? std::string("FT232R") : cable.description;
     if (!cable.serial.empty())
         text += " " + cable.serial;
@@ -232,7 +232,7 @@ PortChoice ChoosePort(const Invocation& inv, OsSystem& system) {
     if (inv.port.empty())
         throw CliFailure(ExitStatus::Usage, "no port: give --port COMn or set VANDREL1_PORT "
                                             "(vandrel1-cli ports lists them)");
-    if (const std::optional<serial::FtdiTarget> cable = serial::ParseFtdiPortName(inv.port))
+    if (const std::optional<ftdi::FtdiTarget> cable = ftdi::ParseFtdiPortName(inv.port))
         return ChooseCable(*cable, inv, system);
     if (inv.port.find('/') != std::string::npos)
         return ChoosePath(inv.port, system);

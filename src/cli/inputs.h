@@ -10,7 +10,7 @@
 #include "cli/invocation.h"
 #include "device/pic_device.h"
 #include "image/hex_file.h"
-#include "serial/ftdi_bus.h"
+#include "ftdi/ftdi_bus.h"
 
 namespace vandrel::cli {
 
@@ -64,7 +64,7 @@ struct PortChoice {
     std::string devicePath; // "/dev/ttyS2", "FT232R USB UART, bus 1 device 5"; empty when simulated
     bool simulated = false; // COM0, or the simulated FT232R (--simulate with an ftdi port)
     bool byPath = false;    // given as a device path: name is the path as given, devicePath where it leads
-    std::optional<serial::FtdiTarget> ftdi; // an FT232R cable in bit-bang mode
+    std::optional<ftdi::FtdiTarget> ftdi; // an FT232R cable in bit-bang mode
 
     // What the run control opens: it takes ports by their COM number. A
     // cable's driver factory answers any number with the cable; COM0 leads
@@ -82,7 +82,7 @@ struct PortChoice {
 PortChoice ChoosePort(const Invocation& inv, OsSystem& system);
 
 // "FT232R USB UART A6008isP, bus 1 device 5".
-std::string DescribeCable(const serial::FtdiDeviceInfo& cable);
+std::string DescribeCable(const ftdi::FtdiDeviceInfo& cable);
 
 // The whole text of a file, or the system's reason in `error`.
 bool ReadTextFile(const std::string& path, std::string& text, std::string& error);

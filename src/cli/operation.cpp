@@ -4,7 +4,7 @@
 
 #include "common/convert.h"
 #include "serial/comm_x.h"
-#include "serial/ftdi_port_driver.h"
+#include "ftdi/ftdi_port_driver.h"
 #include "serial/sim_port_driver.h"
 #include "simulator/sim_ft232r.h"
 #include "simulator/sim_line_latency.h"
@@ -79,7 +79,7 @@ OperationPlan PlanOperation(const device::TPicDevice& device, const image::THexF
     std::function<LinkCounts()> counts;
     if (link == LinkKind::Ft232r) {
         auto cable = std::make_shared<simulator::SimFt232r>(nullptr, clock, 0);
-        comm.SetDriverFactory(serial::MakeFtdiPortFactory(cable, serial::FtdiTarget{}));
+        comm.SetDriverFactory(ftdi::MakeFtdiPortFactory(cable, ftdi::FtdiTarget{}));
         counts = [cable] { return LinkCounts{0, cable->Transfers(), cable->BytesWritten()}; };
     } else {
         auto counter = std::make_shared<simulator::LineLatency>(nullptr, clock, 0);

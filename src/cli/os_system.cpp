@@ -16,8 +16,8 @@ std::string ProblemMessage(const std::string& name, const std::string& where, co
     return message;
 }
 
-std::string CableHint(serial::FtdiProblem::Kind kind) {
-    using Kind = serial::FtdiProblem::Kind;
+std::string CableHint(ftdi::FtdiProblem::Kind kind) {
+    using Kind = ftdi::FtdiProblem::Kind;
     switch (kind) {
     case Kind::NotFound: return "is the cable plugged in? (vandrel1-cli ports lists the FT232R cables found)";
     case Kind::Permission:
@@ -46,7 +46,7 @@ std::string PortProblemMessage(const std::string& comName, const std::string& de
 }
 
 std::string CableProblemMessage(const std::string& portName, const std::string& where,
-                                const serial::FtdiProblem& problem) {
+                                const ftdi::FtdiProblem& problem) {
     return ProblemMessage(portName, where, problem.text, CableHint(problem.kind));
 }
 

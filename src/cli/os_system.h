@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "serial/com_ports.h"
-#include "serial/ftdi_bus.h"
+#include "ftdi/ftdi_bus.h"
 #include "serial/port_driver.h"
 
 namespace vandrel::cli {
@@ -35,7 +35,7 @@ public:
     // The driver for a port given by its device path (/dev/ttyUSB0), whatever COM name it is opened under.
     virtual std::unique_ptr<serial::PortDriver> MakePathPortDriver(const std::string& devicePath) = 0;
     // Where the FT232R cables are: libftdi's USB bus, or one that says why there is none.
-    virtual std::shared_ptr<serial::FtdiBus> Ft232rBus() = 0;
+    virtual std::shared_ptr<ftdi::FtdiBus> Ft232rBus() = 0;
 };
 
 // The real machine (os_system_posix.cpp / os_system_win32.cpp).
@@ -77,6 +77,6 @@ std::string PortProblemHint(OsErrorKind kind);
 // "ftdi:A6008isP (FT232R USB UART, bus 1 device 5): ftdi_usb_open_dev: unable to claim usb device
 // — another program has the cable open: close it and try again"
 std::string CableProblemMessage(const std::string& portName, const std::string& where,
-                                const serial::FtdiProblem& problem);
+                                const ftdi::FtdiProblem& problem);
 
 } // namespace vandrel::cli

@@ -39,7 +39,7 @@ public:
     std::unique_ptr<serial::PortDriver> MakePathPortDriver(const std::string& devicePath) override {
         return std::make_unique<serial::PosixPortDriver>([devicePath](const std::string&) { return devicePath; });
     }
-    std::shared_ptr<serial::FtdiBus> Ft232rBus() override { return serial::MakeSystemFtdiBus(); }
+    std::shared_ptr<ftdi::FtdiBus> Ft232rBus() override { return ftdi::MakeSystemFtdiBus(); }
 };
 
 } // namespace

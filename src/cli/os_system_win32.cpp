@@ -30,7 +30,7 @@ public:
     std::unique_ptr<serial::PortDriver> MakePathPortDriver(const std::string&) override {
         return serial::MakePlatformPortDriver();
     }
-    std::shared_ptr<serial::FtdiBus> Ft232rBus() override { return serial::MakeUnavailableFtdiBus(kNoFt232rLink); }
+    std::shared_ptr<ftdi::FtdiBus> Ft232rBus() override { return ftdi::MakeUnavailableFtdiBus(kNoFt232rLink); }
 };
 
 } // namespace

@@ -2,12 +2,12 @@
 
 #include <mutex>
 
-#include "serial/adapter_pins.h"
+#include "ftdi/adapter_pins.h"
 
 namespace vandrel::simulator {
 
-using serial::AdapterLine;
-using serial::FtdiProblem;
+using ftdi::AdapterLine;
+using ftdi::FtdiProblem;
 
 struct SimFt232r::State {
     State(std::shared_ptr<serial::LinePeer> p, Clock& c, std::int64_t latency)
@@ -17,7 +17,7 @@ struct SimFt232r::State {
     std::shared_ptr<serial::LinePeer> peer;
     Clock& clock;
     const std::int64_t latencyUs;
-    serial::FtdiDeviceInfo info = SimulatedCableInfo();
+    ftdi::FtdiDeviceInfo info = SimulatedCableInfo();
 
     bool plugged = true;
     bool open = false;
@@ -27,7 +27,7 @@ struct SimFt232r::State {
     std::uint8_t outputMask = 0;
     int bytesPerSecond = 1;
     int latencyTimerMs = 16;
-    std::uint8_t pins = serial::kReleasedPins;
+    std::uint8_t pins = ftdi::kReleasedPins;
 
     std::uint64_t transfers = 0, bytes = 0;
     std::uint64_t pullAt = 0;                 // transfer number; 0 none
@@ -38,11 +38,11 @@ struct SimFt232r::State {
     // the peer, in the table's order (one per byte from the link).
     void Apply(std::uint8_t next) {
         next = static_cast<std::uint8_t>((next & outputMask) | (pins & ~outputMask));
-        for (const serial::AdapterPin& pin : serial::kAdapterPins) {
+        for (const ftdi::AdapterPin& pin : ftdi::kAdapterPins) {
             if (!pin.output || ((next ^ pins) & (1u << pin.bit)) == 0)
                 continue;
-            const bool asserted = serial::IsAsserted(next, pin.line);
-            pins = serial::WithLine(pins, pin.line, asserted);
+            const bool asserted = ftdi::IsAsserted(next, pin.line);
+            pins = ftdi::WithLine(pins, pin.line, asserted);
             if (!peer)
                 continue;
             if (pin.line == AdapterLine::Txd)
@@ -55,7 +55,7 @@ struct SimFt232r::State {
     // Under mutex: the pins as read back, CTS as the peer drives it.
     std::uint8_t ReadPins() const {
         const bool cts = peer && (peer->ModemStatus() & serial::win::MS_CTS_ON) != 0;
-        return serial::WithLine(pins, AdapterLine::Cts, cts);
+        return ftdi::WithLine(pins, AdapterLine::Cts, cts);
     }
 
     bool Exchange(const std::vector<std::uint8_t>& out, std::vector<std::uint8_t>& in, FtdiProblem& problem);
@@ -83,8 +83,8 @@ struct SimFt232r::State {
     std::int64_t minSleepUs = 0;
 };
 
-serial::FtdiDeviceInfo SimulatedCableInfo() {
-    serial::FtdiDeviceInfo info;
+ftdi::FtdiDeviceInfo SimulatedCableInfo() {
+    ftdi::FtdiDeviceInfo info;
     info.serial = kSimFt232rSerial;
     info.description = "FT232R USB UART (simulated)";
     return info;
@@ -92,7 +92,7 @@ serial::FtdiDeviceInfo SimulatedCableInfo() {
 
 namespace {
 
-class SimDevice final : public serial::FtdiDevice {
+class SimDevice final : public ftdi::FtdiDevice {
 public:
     explicit SimDevice(std::shared_ptr<SimFt232r::State> state) : state_(std::move(state)) {}
     ~SimDevice() override { Close(); }
@@ -133,8 +133,8 @@ public:
         state_->SpendOwed();
         state_->bitBang = false;
         if (state_->plugged) {
-            state_->outputMask = serial::OutputMask();
-            state_->Apply(serial::kReleasedPins);
+            state_->outputMask = ftdi::OutputMask();
+            state_->Apply(ftdi::kReleasedPins);
         }
         state_->outputMask = 0;
         state_->open = false;
@@ -207,7 +207,7 @@ SimFt232r::SimFt232r(std::shared_ptr<serial::LinePeer> peer, Clock& clock, std::
 
 SimFt232r::~SimFt232r() = default;
 
-std::vector<serial::FtdiDeviceInfo> SimFt232r::List(FtdiProblem& problem) {
+std::vector<ftdi::FtdiDeviceInfo> SimFt232r::List(FtdiProblem& problem) {
     std::lock_guard lock(state_->mutex);
     problem = {};
     if (!state_->plugged)
@@ -215,7 +215,7 @@ std::vector<serial::FtdiDeviceInfo> SimFt232r::List(FtdiProblem& problem) {
     return {state_->info};
 }
 
-std::unique_ptr<serial::FtdiDevice> SimFt232r::Open(const serial::FtdiTarget& target, FtdiProblem& problem) {
+std::unique_ptr<ftdi::FtdiDevice> SimFt232r::Open(const ftdi::FtdiTarget& target, FtdiProblem& problem) {
     std::lock_guard lock(state_->mutex);
     State& s = *state_;
     if (!s.plugged || !s.info.Matches(target)) {

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "common/clock.h"
-#include "serial/ftdi_bus.h"
+#include "ftdi/ftdi_bus.h"
 #include "serial/sim_port_driver.h"
 
 namespace vandrel::simulator {
@@ -29,9 +29,9 @@ inline constexpr const char* kSimFt232rSerial = "VNDRL1SIM";
 inline constexpr std::int64_t kDefaultTransferLatencyUs = 1000;
 
 // How the bus lists the simulated cable (bus 0, which no real USB bus is).
-serial::FtdiDeviceInfo SimulatedCableInfo();
+ftdi::FtdiDeviceInfo SimulatedCableInfo();
 
-class SimFt232r final : public serial::FtdiBus {
+class SimFt232r final : public ftdi::FtdiBus {
 public:
     // `peer` may be null: a cable with nothing at its end (CTS released).
     SimFt232r(std::shared_ptr<serial::LinePeer> peer, Clock& clock,
@@ -43,13 +43,13 @@ public:
     // byte's time is spent as it comes, exact on a virtual clock.
     void SetShortestSleep(std::int64_t us);
 
-    std::vector<serial::FtdiDeviceInfo> List(serial::FtdiProblem& problem) override;
-    std::unique_ptr<serial::FtdiDevice> Open(const serial::FtdiTarget& target, serial::FtdiProblem& problem) override;
+    std::vector<ftdi::FtdiDeviceInfo> List(ftdi::FtdiProblem& problem) override;
+    std::unique_ptr<ftdi::FtdiDevice> Open(const ftdi::FtdiTarget& target, ftdi::FtdiProblem& problem) override;
 
     // Faults.
     void PullCableAtTransfer(std::uint64_t nth); // counted from now, 1 = the next
     void ShortReadAtTransfer(std::uint64_t nth, std::size_t missing);
-    void RefuseOpen(serial::FtdiProblem problem); // Kind None: openings work again
+    void RefuseOpen(ftdi::FtdiProblem problem); // Kind None: openings work again
 
     // Observation.
     bool IsOpen() const;

@@ -63,8 +63,8 @@ public:
     std::function<std::unique_ptr<serial::PortDriver>(const std::string& path)> PathDriver;
     std::unique_ptr<serial::PortDriver> MakePathPortDriver(const std::string& devicePath) override;
     // The FT232R cables: none, unless a test puts a (simulated) bus here.
-    std::shared_ptr<serial::FtdiBus> UsbBus = serial::MakeUnavailableFtdiBus("no USB in the tests");
-    std::shared_ptr<serial::FtdiBus> Ft232rBus() override { return UsbBus; }
+    std::shared_ptr<ftdi::FtdiBus> UsbBus = ftdi::MakeUnavailableFtdiBus("no USB in the tests");
+    std::shared_ptr<ftdi::FtdiBus> Ft232rBus() override { return UsbBus; }
 };
 
 struct CliResult {

@@ -131,7 +131,7 @@ TEST_F(CableRuns, APulledCableOrAShortReadEndsTheRunWithAPortError) {
 }
 
 TEST_F(CableRuns, ACableThatCannotBeOpenedSaysWhatToDo) {
-    using Kind = serial::FtdiProblem::Kind;
+    using Kind = ftdi::FtdiProblem::Kind;
     struct Case {
         Kind kind;
         const char* hint;
@@ -176,7 +176,7 @@ TEST_F(CableRuns, TheUsbBusCablesAreListedAndCheckedBeforeARun) {
         << missing.err;
     EXPECT_EQ(bus->state->opens, 0);
 
-    bus->listProblem = {serial::FtdiProblem::Kind::Unavailable, "no libftdi here"};
+    bus->listProblem = {ftdi::FtdiProblem::Kind::Unavailable, "no libftdi here"};
     const CliResult none = Run({"-p", "ftdi", "detect"});
     EXPECT_EQ(none.status, 3);
     EXPECT_NE(none.err.find("ftdi: no libftdi here"), std::string::npos) << none.err;
@@ -193,7 +193,7 @@ TEST_F(CableRuns, ACableOfTheUsbBusCarriesTheRunLikeTheSimulatedOne) {
     EXPECT_EQ(r.out, "PIC16F628A revision 0 (device ID 1060)\n");
     EXPECT_FALSE(cable->IsOpen());
 
-    cable->RefuseOpen({serial::FtdiProblem::Kind::Busy, "unable to claim usb device"});
+    cable->RefuseOpen({ftdi::FtdiProblem::Kind::Busy, "unable to claim usb device"});
     const CliResult busy = Run({"-p", "ftdi", "detect"});
     EXPECT_EQ(busy.status, 3);
     EXPECT_NE(busy.err.find("ftdi (FT232R USB UART (simulated) VNDRL1SIM, bus 0 device 0): unable to claim usb "

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "programmer/sim_rig.h"
-#include "serial/ftdi_port_driver.h"
+#include "ftdi/ftdi_port_driver.h"
 #include "simulator/sim_ft232r.h"
 #include "support/modem_lines_fake.h"
 #include "support/test_devices.h"
@@ -76,7 +76,7 @@ struct Rig {
             comm.SetDriverFactory(serial::MakeSimPortFactory(port));
         } else {
             cable = std::make_shared<simulator::SimFt232r>(peer, clock, latencyUs);
-            comm.SetDriverFactory(serial::MakeFtdiPortFactory(cable, serial::FtdiTarget{}));
+            comm.SetDriverFactory(ftdi::MakeFtdiPortFactory(cable, ftdi::FtdiTarget{}));
         }
     }
     ~Rig() { comm.Close(); }
@@ -204,14 +204,14 @@ TEST(Ft232rLink, AWriteAndItsReadBackTravelInOneTransferWithTheWaitInTheStream) 
 
 // The simulated cable seen through a wrapper: it can clock its bytes faster
 // than the link asks, and tells after each transfer how it went.
-class WrappedCable final : public serial::FtdiBus {
+class WrappedCable final : public ftdi::FtdiBus {
 public:
     explicit WrappedCable(std::shared_ptr<simulator::SimFt232r> inner) : inner_(std::move(inner)) {}
     int speedUpPercent = 0;
     std::function<void(bool ok)> afterTransfer = [](bool) {};
 
-    std::vector<serial::FtdiDeviceInfo> List(serial::FtdiProblem& problem) override { return inner_->List(problem); }
-    std::unique_ptr<serial::FtdiDevice> Open(const serial::FtdiTarget& target, serial::FtdiProblem& problem) override {
+    std::vector<ftdi::FtdiDeviceInfo> List(ftdi::FtdiProblem& problem) override { return inner_->List(problem); }
+    std::unique_ptr<ftdi::FtdiDevice> Open(const ftdi::FtdiTarget& target, ftdi::FtdiProblem& problem) override {
         auto device = std::make_unique<Device>(*this);
         device->inner = inner_->Open(target, problem);
         if (!device->inner)
@@ -220,22 +220,22 @@ public:
     }
 
 private:
-    struct Device final : serial::FtdiDevice {
+    struct Device final : ftdi::FtdiDevice {
         explicit Device(WrappedCable& owner) : owner(owner) {}
         bool SetSyncBitBang(std::uint8_t mask, int bytesPerSecond, int latencyMs,
-                            serial::FtdiProblem& problem) override {
+                            ftdi::FtdiProblem& problem) override {
             return inner->SetSyncBitBang(mask, bytesPerSecond / 100 * (100 + owner.speedUpPercent), latencyMs,
                                          problem);
         }
         bool Exchange(const std::vector<std::uint8_t>& out, std::vector<std::uint8_t>& in,
-                      serial::FtdiProblem& problem) override {
+                      ftdi::FtdiProblem& problem) override {
             const bool ok = inner->Exchange(out, in, problem);
             owner.afterTransfer(ok);
             return ok;
         }
         void Close() override { inner->Close(); }
         WrappedCable& owner;
-        std::unique_ptr<serial::FtdiDevice> inner;
+        std::unique_ptr<ftdi::FtdiDevice> inner;
     };
     std::shared_ptr<simulator::SimFt232r> inner_;
 };
@@ -244,7 +244,7 @@ TEST(Ft232rLink, AWaitCutShortByAFasterCableIsAViolation) {
     Rig rig(Rig::Link::Ft232r, Pic16F628A());
     auto fast = std::make_shared<WrappedCable>(rig.cable);
     fast->speedUpPercent = 25;
-    rig.comm.SetDriverFactory(serial::MakeFtdiPortFactory(fast, serial::FtdiTarget{}));
+    rig.comm.SetDriverFactory(ftdi::MakeFtdiPortFactory(fast, ftdi::FtdiTarget{}));
     rig.image.SetWord(0, 0x2805);
     rig.host.TickOnly({StepBox::WriteProgram});
     rig.ops.btnGoClick();
@@ -277,7 +277,7 @@ TEST(Ft232rLink, APulledCableEndsTheRunAndTheChipIsNotDrivenAgain) {
             if (ok)
                 changesWhileConnected = rig.peer->seen.size();
         };
-        rig.comm.SetDriverFactory(serial::MakeFtdiPortFactory(watched, serial::FtdiTarget{}));
+        rig.comm.SetDriverFactory(ftdi::MakeFtdiPortFactory(watched, ftdi::FtdiTarget{}));
         rig.cable->PullCableAtTransfer(pull);
         rig.ops.btnGoClick();
 

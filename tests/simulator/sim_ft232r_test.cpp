@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "serial/adapter_pins.h"
+#include "ftdi/adapter_pins.h"
 
 namespace vandrel::simulator {
 namespace {
 
-using serial::FtdiProblem;
+using ftdi::FtdiProblem;
 using Bytes = std::vector<std::uint8_t>;
 constexpr std::uint8_t kTxd = 0x01, kRts = 0x04, kCts = 0x08, kDtr = 0x10, kAll = kTxd | kRts | kDtr;
 
@@ -52,12 +52,12 @@ struct CableFixture : ::testing::Test {
     std::shared_ptr<TimedPeer> peer = std::make_shared<TimedPeer>(clock);
     SimFt232r cable{peer, clock, 1000};
 
-    std::unique_ptr<serial::FtdiDevice> OpenInBitBang(int bytesPerSecond = 1'000'000) {
+    std::unique_ptr<ftdi::FtdiDevice> OpenInBitBang(int bytesPerSecond = 1'000'000) {
         FtdiProblem problem;
         auto device = cable.Open({}, problem);
         EXPECT_TRUE(device) << problem.text;
         if (device) {
-            EXPECT_TRUE(device->SetSyncBitBang(serial::OutputMask(), bytesPerSecond, 1, problem));
+            EXPECT_TRUE(device->SetSyncBitBang(ftdi::OutputMask(), bytesPerSecond, 1, problem));
         }
         return device;
     }
@@ -120,10 +120,10 @@ TEST_F(CableFixture, FindsItsCableBySerialOrBusAddressOnly) {
     ASSERT_EQ(cable.List(problem).size(), 1u);
     EXPECT_EQ(cable.List(problem)[0].serial, kSimFt232rSerial);
     for (const char* name : {"ftdi:OTHER", "ftdi:1-1"}) {
-        EXPECT_EQ(cable.Open(*serial::ParseFtdiPortName(name), problem), nullptr) << name;
+        EXPECT_EQ(cable.Open(*ftdi::ParseFtdiPortName(name), problem), nullptr) << name;
         EXPECT_EQ(problem.kind, FtdiProblem::Kind::NotFound);
     }
-    EXPECT_NE(cable.Open(*serial::ParseFtdiPortName(std::string("ftdi:") + kSimFt232rSerial), problem), nullptr);
+    EXPECT_NE(cable.Open(*ftdi::ParseFtdiPortName(std::string("ftdi:") + kSimFt232rSerial), problem), nullptr);
 }
 
 TEST_F(CableFixture, APulledCableFailsThatTransferAndIsGoneFromTheBus) {

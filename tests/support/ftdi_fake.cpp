@@ -4,7 +4,7 @@
 
 namespace vandrel::test {
 
-using serial::FtdiProblem;
+using ftdi::FtdiProblem;
 
 bool FakeFtdiDevice::SetSyncBitBang(std::uint8_t outputMask, int bytesPerSecond, int latencyMs,
                                     FtdiProblem& problem) {
@@ -29,7 +29,7 @@ bool FakeFtdiDevice::Exchange(const std::vector<std::uint8_t>& out, std::vector<
         return false;
     }
     for (const std::uint8_t byte : out) {
-        in.push_back(serial::WithLine(s.pins, serial::AdapterLine::Cts, s.cts(s.streamed++)));
+        in.push_back(ftdi::WithLine(s.pins, ftdi::AdapterLine::Cts, s.cts(s.streamed++)));
         s.pins = static_cast<std::uint8_t>((byte & s.mask) | (s.pins & ~s.mask));
     }
     if (number == s.shortTransfer && !in.empty())
@@ -45,12 +45,12 @@ void FakeFtdiDevice::Close() {
     ++state_->closes;
 }
 
-std::vector<serial::FtdiDeviceInfo> FakeFtdiBus::List(FtdiProblem& problem) {
+std::vector<ftdi::FtdiDeviceInfo> FakeFtdiBus::List(FtdiProblem& problem) {
     problem = listProblem;
-    return listProblem ? std::vector<serial::FtdiDeviceInfo>{} : cables;
+    return listProblem ? std::vector<ftdi::FtdiDeviceInfo>{} : cables;
 }
 
-std::unique_ptr<serial::FtdiDevice> FakeFtdiBus::Open(const serial::FtdiTarget& target, FtdiProblem& problem) {
+std::unique_ptr<ftdi::FtdiDevice> FakeFtdiBus::Open(const ftdi::FtdiTarget& target, FtdiProblem& problem) {
     problem = openProblem;
     if (openProblem)
         return nullptr;

@@ -7,8 +7,8 @@
 #include <memory>
 #include <vector>
 
-#include "serial/adapter_pins.h"
-#include "serial/ftdi_bus.h"
+#include "ftdi/adapter_pins.h"
+#include "ftdi/ftdi_bus.h"
 
 namespace vandrel::test {
 
@@ -24,16 +24,16 @@ struct FakeFtdiState {
     bool open = false;
     int opens = 0, closes = 0;
     std::size_t streamed = 0;
-    std::uint8_t pins = serial::kReleasedPins;
+    std::uint8_t pins = ftdi::kReleasedPins;
 };
 
-class FakeFtdiDevice final : public serial::FtdiDevice {
+class FakeFtdiDevice final : public ftdi::FtdiDevice {
 public:
     explicit FakeFtdiDevice(std::shared_ptr<FakeFtdiState> state) : state_(std::move(state)) {}
     bool SetSyncBitBang(std::uint8_t outputMask, int bytesPerSecond, int latencyMs,
-                        serial::FtdiProblem& problem) override;
+                        ftdi::FtdiProblem& problem) override;
     bool Exchange(const std::vector<std::uint8_t>& out, std::vector<std::uint8_t>& in,
-                  serial::FtdiProblem& problem) override;
+                  ftdi::FtdiProblem& problem) override;
     void Close() override;
 
 private:
@@ -41,14 +41,14 @@ private:
     bool closed_ = false;
 };
 
-class FakeFtdiBus final : public serial::FtdiBus {
+class FakeFtdiBus final : public ftdi::FtdiBus {
 public:
-    std::vector<serial::FtdiDeviceInfo> cables{serial::FtdiDeviceInfo{"FT0001", "FT232R USB UART", 1, 5, true}};
-    serial::FtdiProblem listProblem, openProblem;
+    std::vector<ftdi::FtdiDeviceInfo> cables{ftdi::FtdiDeviceInfo{"FT0001", "FT232R USB UART", 1, 5, true}};
+    ftdi::FtdiProblem listProblem, openProblem;
     std::shared_ptr<FakeFtdiState> state = std::make_shared<FakeFtdiState>();
 
-    std::vector<serial::FtdiDeviceInfo> List(serial::FtdiProblem& problem) override;
-    std::unique_ptr<serial::FtdiDevice> Open(const serial::FtdiTarget& target, serial::FtdiProblem& problem) override;
+    std::vector<ftdi::FtdiDeviceInfo> List(ftdi::FtdiProblem& problem) override;
+    std::unique_ptr<ftdi::FtdiDevice> Open(const ftdi::FtdiTarget& target, ftdi::FtdiProblem& problem) override;
 };
 
 } // namespace vandrel::test

@@ -1,10 +1,10 @@
-#include "serial/ftdi_bus.h"
+#include "ftdi/ftdi_bus.h"
 
 #include <algorithm>
 #include <cctype>
 #include <charconv>
 
-namespace vandrel::serial {
+namespace vandrel::ftdi {
 
 namespace {
 
@@ -100,4 +100,4 @@ std::shared_ptr<FtdiBus> MakeSystemFtdiBus() {
 }
 #endif
 
-} // namespace vandrel::serial
+} // namespace vandrel::ftdi

@@ -1,6 +1,6 @@
-#include "serial/ftdi_port_driver.h"
+#include "ftdi/ftdi_port_driver.h"
 
-namespace vandrel::serial {
+namespace vandrel::ftdi {
 
 namespace {
 
@@ -168,4 +168,4 @@ PortDriverFactory MakeFtdiPortFactory(std::shared_ptr<FtdiBus> bus, FtdiTarget t
     };
 }
 
-} // namespace vandrel::serial
+} // namespace vandrel::ftdi

@@ -10,9 +10,9 @@
 // A cable whose transfer failed is not kept: its next opening is a real one.
 #include <memory>
 
-#include "serial/ftdi_bus.h"
+#include "ftdi/ftdi_bus.h"
 
-namespace vandrel::serial {
+namespace vandrel::ftdi {
 
 class HeldFtdiBus final : public FtdiBus {
 public:
@@ -33,4 +33,4 @@ private:
     std::shared_ptr<State> state_;
 };
 
-} // namespace vandrel::serial
+} // namespace vandrel::ftdi

@@ -15,9 +15,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "serial/adapter_pins.h"
+#include "ftdi/adapter_pins.h"
 
-namespace vandrel::serial {
+namespace vandrel::ftdi {
 
 class Ft232rStream {
 public:
@@ -55,4 +55,4 @@ constexpr std::uint32_t ModemStatusOfPins(std::uint8_t pins) {
     return IsAsserted(pins, AdapterLine::Cts) ? win::MS_CTS_ON : 0;
 }
 
-} // namespace vandrel::serial
+} // namespace vandrel::ftdi

@@ -23,7 +23,9 @@
 
 #include "serial/port_driver.h"
 
-namespace vandrel::serial {
+namespace vandrel::ftdi {
+
+namespace win = serial::win;
 
 enum class AdapterLine : std::uint8_t { Txd, Rts, Cts, Dtr };
 
@@ -98,4 +100,4 @@ constexpr bool LineOfEscape(std::uint32_t function, AdapterLine& line, bool& ass
 // and DTR released): every output high.
 inline constexpr std::uint8_t kReleasedPins = OutputMask();
 
-} // namespace vandrel::serial
+} // namespace vandrel::ftdi

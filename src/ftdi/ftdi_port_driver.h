@@ -14,11 +14,17 @@
 #include <memory>
 #include <string>
 
-#include "serial/ft232r_lines.h"
-#include "serial/ftdi_bus.h"
+#include "ftdi/ft232r_lines.h"
+#include "ftdi/ftdi_bus.h"
 #include "serial/port_driver.h"
 
-namespace vandrel::serial {
+namespace vandrel::ftdi {
+
+using serial::CommTimeouts;
+using serial::IoResult;
+using serial::PortDriver;
+using serial::PortDriverFactory;
+using serial::PortState;
 
 class FtdiPortDriver final : public PortDriver {
 public:
@@ -77,4 +83,4 @@ private:
 PortDriverFactory MakeFtdiPortFactory(std::shared_ptr<FtdiBus> bus, FtdiTarget target, Ft232rTiming timing = {},
                                       std::shared_ptr<FtdiProblem> lastProblem = nullptr);
 
-} // namespace vandrel::serial
+} // namespace vandrel::ftdi

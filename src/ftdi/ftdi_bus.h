@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-namespace vandrel::serial {
+namespace vandrel::ftdi {
 
 // FT232R: FTDI's vendor ID and the product ID of the FT232R (and FT232BM).
 inline constexpr int kFtdiVendorId = 0x0403;
@@ -85,4 +85,4 @@ std::shared_ptr<FtdiBus> MakeSystemFtdiBus();
 // The bus that only says why there is none.
 std::shared_ptr<FtdiBus> MakeUnavailableFtdiBus(std::string why);
 
-} // namespace vandrel::serial
+} // namespace vandrel::ftdi

@@ -16,11 +16,14 @@
 #include <mutex>
 #include <vector>
 
-#include "serial/ft232r_stream.h"
-#include "serial/ftdi_bus.h"
+#include "ftdi/ft232r_stream.h"
+#include "ftdi/ftdi_bus.h"
 #include "serial/port_driver.h"
 
-namespace vandrel::serial {
+namespace vandrel::ftdi {
+
+using serial::ModemLines;
+using serial::StatusSample;
 
 struct Ft232rTiming {
     // The fastest the FT232R clocks its bytes at the rate the link sets. Idle
@@ -78,4 +81,4 @@ private:
     std::atomic<std::uint64_t> transfers_{0}, bytes_{0};
 };
 
-} // namespace vandrel::serial
+} // namespace vandrel::ftdi

@@ -1,15 +1,17 @@
 // An FT232R cable under the serial port component: opened and closed like a
 // COM port, its lines where a COM port would have them, and each reason an
 // opening fails kept for the message.
-#include "serial/ftdi_port_driver.h"
+#include "ftdi/ftdi_port_driver.h"
 
 #include <gtest/gtest.h>
 
 #include "serial/comm_x.h"
 #include "support/ftdi_fake.h"
 
-namespace vandrel::serial {
+namespace vandrel::ftdi {
 namespace {
+
+using namespace serial;
 
 using Bytes = std::vector<std::uint8_t>;
 constexpr std::uint8_t kTxd = 0x01, kRts = 0x04, kDtr = 0x10;
@@ -107,4 +109,4 @@ TEST(FtdiPortDriver, ACableThatDiesWhileOpenSaysSoAtClose) {
 }
 
 } // namespace
-} // namespace vandrel::serial
+} // namespace vandrel::ftdi

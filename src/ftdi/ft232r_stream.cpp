@@ -1,6 +1,6 @@
-#include "serial/ft232r_stream.h"
+#include "ftdi/ft232r_stream.h"
 
-namespace vandrel::serial {
+namespace vandrel::ftdi {
 
 void Ft232rStream::Set(AdapterLine line, bool asserted) {
     pins_ = WithLine(pins_, line, asserted);
@@ -22,4 +22,4 @@ Ft232rStream::Batch Ft232rStream::Take() {
     return batch;
 }
 
-} // namespace vandrel::serial
+} // namespace vandrel::ftdi

@@ -34,9 +34,9 @@
 #include <memory>
 #include <string>
 
-#include "serial/ftdi_bus.h"
+#include "ftdi/ftdi_bus.h"
 
-namespace vandrel::serial {
+namespace vandrel::ftdi {
 
 namespace {
 
@@ -243,4 +243,4 @@ private:
 
 std::shared_ptr<FtdiBus> MakeSystemFtdiBus() { return std::make_shared<LibFtdiBus>(); }
 
-} // namespace vandrel::serial
+} // namespace vandrel::ftdi

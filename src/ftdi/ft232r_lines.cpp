@@ -1,8 +1,8 @@
-#include "serial/ft232r_lines.h"
+#include "ftdi/ft232r_lines.h"
 
 #include <algorithm>
 
-namespace vandrel::serial {
+namespace vandrel::ftdi {
 
 std::size_t Ft232rTiming::IdleBytesUs(std::int64_t us) const {
     if (us <= 0)
@@ -133,4 +133,4 @@ FtdiProblem Ft232rLines::Problem() const {
     return problem_;
 }
 
-} // namespace vandrel::serial
+} // namespace vandrel::ftdi

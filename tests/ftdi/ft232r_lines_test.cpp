@@ -7,13 +7,15 @@
 #include <string>
 #include <vector>
 
-#include "serial/adapter_pins.h"
-#include "serial/ft232r_lines.h"
-#include "serial/ft232r_stream.h"
+#include "ftdi/adapter_pins.h"
+#include "ftdi/ft232r_lines.h"
+#include "ftdi/ft232r_stream.h"
 #include "support/ftdi_fake.h"
 
-namespace vandrel::serial {
+namespace vandrel::ftdi {
 namespace {
+
+using namespace serial;
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -256,4 +258,4 @@ TEST(FtdiPortName, NamesTheFirstCableASerialNumberOrABusAndAddress) {
 }
 
 } // namespace
-} // namespace vandrel::serial
+} // namespace vandrel::ftdi

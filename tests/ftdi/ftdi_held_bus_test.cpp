@@ -1,15 +1,17 @@
 // A cable kept claimed between the openings of one command: opened for real
 // once, given back once, and not kept once it has failed.
-#include "serial/ftdi_held_bus.h"
+#include "ftdi/ftdi_held_bus.h"
 
 #include <gtest/gtest.h>
 
 #include "serial/comm_x.h"
-#include "serial/ftdi_port_driver.h"
+#include "ftdi/ftdi_port_driver.h"
 #include "support/ftdi_fake.h"
 
-namespace vandrel::serial {
+namespace vandrel::ftdi {
 namespace {
+
+using namespace serial;
 
 struct HeldCable {
     std::shared_ptr<test::FakeFtdiBus> usb = std::make_shared<test::FakeFtdiBus>();
@@ -105,4 +107,4 @@ TEST(HeldFtdiBus, OneHandleAtATimeAndAnotherTargetTakesTheCableBackFirst) {
 }
 
 } // namespace
-} // namespace vandrel::serial
+} // namespace vandrel::ftdi

@@ -1,8 +1,8 @@
-#include "serial/ftdi_held_bus.h"
+#include "ftdi/ftdi_held_bus.h"
 
 #include <mutex>
 
-namespace vandrel::serial {
+namespace vandrel::ftdi {
 
 struct HeldFtdiBus::State {
     std::mutex mutex;
@@ -116,4 +116,4 @@ void HeldFtdiBus::Release() {
     state_->CloseLocked();
 }
 
-} // namespace vandrel::serial
+} // namespace vandrel::ftdi
