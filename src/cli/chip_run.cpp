@@ -4,6 +4,7 @@
 
 #include "cli/interrupt.h"
 #include "cli/progress_tracker.h"
+#include "cli/run_record.h"
 #include "common/convert.h"
 #include "common/scope_exit.h"
 #include "programmer/run_estimate.h"
@@ -102,6 +103,8 @@ ChipCheck ReadDeviceId(ChipSession& session, CliContext& ctx, const device::TPic
                                                   " could not be read");
     ChipCheck check;
     check.identity = programmer::IdentifyChip(static_cast<std::uint16_t>(id->second), file.Devices());
+    if (ctx.record)
+        ctx.record->chip = check.identity;
     if (!host.Span.started || !host.Span.ended)
         return check;
     if (session.Link() == LinkKind::Ft232r) {
@@ -231,6 +234,10 @@ RunReport RunOnConsole(ChipSession& session, CliContext& ctx, Console& console, 
     report.outcome = Outcome(host, request.WantsSummary(), session);
     report.log = host.Log;
     report.started = host.Span.started;
+    if (host.Span.started && host.Span.ended)
+        report.runUs = host.Span.Times().elapsedUs;
+    if (estimate)
+        report.estimatedUs = estimate->TotalUs();
     for (const std::string& box : report.outcome.errorBoxes)
         console.Error(ErrorBoxText(box, session));
     if (report.outcome.interrupted) {

@@ -70,6 +70,8 @@ struct RunReport {
     RunOutcome outcome;
     bool started = false; // the run reached its first step
     std::vector<std::string> log;
+    std::int64_t runUs = -1;       // first step to closing steps, when it got there
+    std::int64_t estimatedUs = -1; // the estimate, when the pace was known
 };
 
 // Prints the estimate (when the pace is known), runs the operation with its

@@ -59,14 +59,16 @@ ChipSession::ChipSession(CliContext& ctx, const Invocation& inv, const DeviceFil
     }
     comm_.SetDriverFactory(std::move(factory));
     if (chip_ && ctx_.onSimulator)
-        ctx_.onSimulator({chip_, simPort_, cable_});
+        ctx_.onSimulator({chip_, simPort_, cable_, port_.name});
 }
 
 void ChipSession::MakeSimulatedChip(const Invocation& inv, const DeviceFile& file) {
     const std::optional<device::TPicDevice> simulated = file.Find(inv.simulate);
     if (!simulated)
         throw CliFailure(ExitStatus::Trouble, file.NoSuchDevice(inv.simulate));
-    statePath_ = inv.simState.empty() ? simulator::DefaultSimStatePath(simulated->Name, ctx_.getEnv) : inv.simState;
+    statePath_ = simulator::NumberedSimStatePath(
+        inv.simState.empty() ? simulator::DefaultSimStatePath(simulated->Name, ctx_.getEnv) : inv.simState,
+        port_.simulatedNumber);
     if (statePath_.empty())
         throw CliFailure(ExitStatus::Trouble, std::string("no place for the simulated chip's state file: ") +
                                                   ThisSystemWords().noStatePlace + ", or give --sim-state FILE");

@@ -3,6 +3,7 @@
 
 #include "cli/command_line.h"
 #include "cli/commands.h"
+#include "cli/gang_command.h"
 #include "cli/interrupt.h"
 #include "cli/json_writer.h"
 
@@ -14,6 +15,8 @@ ExitStatus Dispatch(const Invocation& inv, CliContext& ctx) {
     if (inv.simulate.empty() && (inv.simLatencyUs >= 0 || !inv.simState.empty()))
         throw CliFailure(ExitStatus::Usage, "--sim-latency and --sim-state need a simulated chip "
                                             "(--simulate DEVICE or VANDREL1_SIMULATOR)");
+    if (RunsOnSeveralPorts(inv))
+        return RunGangCommand(inv, ctx);
     switch (inv.command) {
     case Command::Devices: return RunDevicesCommand(inv, ctx);
     case Command::Ports: return RunPortsCommand(inv, ctx);

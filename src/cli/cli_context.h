@@ -23,7 +23,10 @@ struct SimulatedParts {
     std::shared_ptr<simulator::SimChip> chip;
     std::shared_ptr<serial::SimPort> port;      // COM0
     std::shared_ptr<simulator::SimFt232r> cable; // ftdi
+    std::string portName;                        // "COM0", "COM0:2", "ftdi"
 };
+
+struct RunRecord;
 
 struct CliContext {
     std::ostream& out;
@@ -42,6 +45,11 @@ struct CliContext {
     std::istream* in = nullptr;
     // The log lines go to standard error: standard output carries data (--json).
     bool logToStandardError = false;
+    // Several adapters at once: where a port's run shows its progress line
+    // (drawn by the one display of them all), and where the program command
+    // keeps what the report of each port needs. Neither for a single port.
+    std::function<void(const std::string&)> progressSink{};
+    RunRecord* record = nullptr;
 };
 
 } // namespace vandrel::cli

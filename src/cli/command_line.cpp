@@ -7,6 +7,7 @@
 #include "cli/os_system.h"
 #include "cli/names.h"
 #include "cli/completion.h"
+#include "cli/gang_help.h"
 #include "common/convert.h"
 #include "serial/com_ports.h"
 
@@ -93,6 +94,10 @@ void AddAreaOption(CLI::App& command, std::vector<std::string>& names) {
         ->type_name("AREAS");
 }
 
+void AddReportOption(CLI::App& command, Invocation& inv) {
+    command.add_option("--report", inv.reportPath, kReportHelp)->type_name("FILE");
+}
+
 // Defaults: an option given beats --simulate, which beats the environment.
 void ApplyDefaults(Invocation& inv, bool simulateGiven, const GetEnv& getEnv) {
     if (inv.simulate.empty())
@@ -162,10 +167,12 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const GetEnv
                    "the device, a section of the device file in any case, PIC optional (16f628a);\n"
                    "auto: the device whose ID the chip answers (default: $VANDREL1_DEVICE, else auto)")
         ->type_name("NAME");
-    app.add_option("-p,--port", inv.port,
+    app.add_option("-p,--port", inv.ports,
                    "the COM port, e.g. COM100, a device path (/dev/ttyUSB0, /dev/serial/by-id/...),\n"
                    "or an FT232R cable in bit-bang mode: ftdi (the first), ftdi:SERIAL or\n"
-                   "ftdi:BUS-ADDRESS (default: $VANDREL1_PORT)")
+                   "ftdi:BUS-ADDRESS (default: $VANDREL1_PORT); " + std::string(kSeveralPortsHelp))
+        ->delimiter(',')
+        ->allow_extra_args(false)
         ->type_name("PORT");
     app.add_option("--simulate", inv.simulate,
                    "offer COM0 with a simulated chip of this device (as $VANDREL1_SIMULATOR), and\n"
@@ -203,21 +210,24 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const GetEnv
     CLI::App* program = app.add_subcommand("program", "erase, write and verify the chip from an Intel HEX file");
     program->add_option("FILE", inv.file, "the Intel HEX file (-: standard input)")->required();
     AddAreaOption(*program, areaNames);
+    AddReportOption(*program, inv);
     program->add_flag("--no-erase", noErase, "do not bulk-erase first");
     program->add_flag("--no-verify", noVerify, "do not verify after writing");
     AddPreserveOption(*program, inv);
     program->add_flag("--skip-same", inv.skipSame,
                       "read the chosen areas first; erase, write and verify only when the chip differs");
     program->footer(Example("vandrel1-cli -d PIC16F628A -p COM100 program blink.hex") +
-                    "Exits 0 only when the run ends with \"complete.\".\n");
+                    "Exits 0 only when the run ends with \"complete.\".\n" + kGangFooter);
 
     CLI::App* verify = app.add_subcommand("verify", "compare the chip with an Intel HEX file");
     verify->add_option("FILE", inv.file, "the Intel HEX file (-: standard input)")->required();
     AddAreaOption(*verify, areaNames);
+    AddReportOption(*verify, inv);
     verify->footer(Example("vandrel1-cli -d PIC16F628A -p COM100 verify blink.hex"));
 
     CLI::App* erase = app.add_subcommand("erase", "bulk-erase program/configuration memory and data EEPROM");
     AddAreaOption(*erase, areaNames);
+    AddReportOption(*erase, inv);
     AddPreserveOption(*erase, inv);
     erase->footer(Example("vandrel1-cli -d PIC16F628A -p COM100 erase"));
 
@@ -300,6 +310,8 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const GetEnv
     for (const auto& [sub, command] : commands)
         if (sub->parsed())
             inv.command = command;
+    if (!inv.ports.empty())
+        inv.port = inv.ports.front();
     inv.areas = AreasOf(areaNames);
     inv.erase = !noErase;
     inv.verify = !noVerify;

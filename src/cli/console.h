@@ -16,7 +16,8 @@ public:
     // dataOnStdout: standard output carries the command's data, so the log
     // lines go to standard error (the context's one switch for it).
     Console(CliContext& ctx, bool quiet, bool dataOnStdout = false)
-        : ctx_(ctx), quiet_(quiet), progress_(ctx.err, ctx.errIsTerminal && !quiet, ctx.clock) {
+        : ctx_(ctx), quiet_(quiet),
+          progress_(ctx.err, (ctx.errIsTerminal || ctx.progressSink) && !quiet, ctx.clock, ctx.progressSink) {
         ctx.logToStandardError = ctx.logToStandardError || dataOnStdout;
     }
 

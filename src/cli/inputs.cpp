@@ -12,6 +12,7 @@
 #include "cli/exit_status.h"
 #include "cli/names.h"
 #include "serial/com_name_map.h"
+#include "serial/com_ports.h"
 #include "simulator/sim_ft232r.h"
 
 namespace vandrel::cli {
@@ -28,6 +29,18 @@ bool SameName(const std::string& a, const std::string& b) {
 
 bool InAny(std::int32_t address, std::initializer_list<device::TMemoryRange> ranges) {
     return std::any_of(ranges.begin(), ranges.end(), [&](device::TMemoryRange r) { return device::InRange(address, r); });
+}
+
+// COM0, or COM0:N: a simulated chip of its own.
+PortChoice ChooseSimulatedPort(const Invocation& inv, int number) {
+    PortChoice port;
+    port.name = std::string(serial::kSimulatorPortName) + (number > 0 ? ":" + std::to_string(number) : "");
+    if (inv.simulate.empty())
+        throw CliFailure(ExitStatus::Trouble, port.name + ": no simulated chip (give --simulate DEVICE or set "
+                                                          "VANDREL1_SIMULATOR)");
+    port.simulated = true;
+    port.simulatedNumber = number;
+    return port;
 }
 
 // An FT232R cable: the simulated one when simulating (no USB is looked at
@@ -236,20 +249,18 @@ PortChoice ChoosePort(const Invocation& inv, OsSystem& system) {
         return ChooseCable(*cable, inv, system);
     if (inv.port.find('/') != std::string::npos)
         return ChoosePath(inv.port, system);
+    const std::optional<int> simulated = serial::ParseSimulatedPortName(inv.port);
+    if (simulated && *simulated > 0)
+        return ChooseSimulatedPort(inv, *simulated);
     const std::optional<int> number = serial::ParseComName(inv.port);
     if (!number || *number > kLastPortNumber)
         throw CliFailure(ExitStatus::Usage, "'" + inv.port + "' is not a port name (COM0 to COM999, or a device "
                                             "path such as /dev/ttyUSB0); an FT232R cable is ftdi, ftdi:SERIAL or "
                                             "ftdi:BUS-ADDRESS");
+    if (*number == 0)
+        return ChooseSimulatedPort(inv, 0);
     PortChoice port;
     port.name = "COM" + std::to_string(*number);
-    if (*number == 0) {
-        if (inv.simulate.empty())
-            throw CliFailure(ExitStatus::Trouble, "COM0: no simulated chip (give --simulate DEVICE or set "
-                                                  "VANDREL1_SIMULATOR)");
-        port.simulated = true;
-        return port;
-    }
     port.devicePath = system.ResolvePort(port.name);
     if (port.devicePath.empty())
         throw CliFailure(ExitStatus::Trouble, port.name + ": no such port" + ExistingPorts(system));

@@ -63,6 +63,7 @@ struct PortChoice {
     std::string name;       // "COM3", "ftdi:A6008isP"
     std::string devicePath; // "/dev/ttyS2", "FT232R USB UART, bus 1 device 5"; empty when simulated
     bool simulated = false; // COM0, or the simulated FT232R (--simulate with an ftdi port)
+    int simulatedNumber = 0; // N of COM0:N, a simulated chip of its own (0: COM0's)
     bool byPath = false;    // given as a device path: name is the path as given, devicePath where it leads
     std::optional<ftdi::FtdiTarget> ftdi; // an FT232R cable in bit-bang mode
 
@@ -70,7 +71,9 @@ struct PortChoice {
     // cable's driver factory answers any number with the cable; COM0 leads
     // to no real device whatever happens; a port given by its path is opened
     // by its path under any number.
-    std::string RunPortText() const { return ftdi ? std::string("COM0") : byPath ? std::string("COM999") : name; }
+    std::string RunPortText() const {
+        return ftdi || simulated ? std::string("COM0") : byPath ? std::string("COM999") : name;
+    }
 };
 
 // The port of --port (or its default): a usage error for no port or a name

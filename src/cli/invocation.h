@@ -3,6 +3,7 @@
 // and the environment's defaults, before anything is checked or opened.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace vandrel::cli {
 
@@ -21,6 +22,8 @@ struct Invocation {
     // Common to every command ("" when not given and no default applies).
     std::string device;            // a section of the device file, or "auto"
     std::string port;              // "COMn", "ftdi", "ftdi:SERIAL", "ftdi:BUS-ADDRESS"
+    // Every --port given (several: one run per adapter at once, port the first).
+    std::vector<std::string> ports;
     std::string simulate;          // the device of the simulated chip on COM0 (or on the simulated FT232R)
     std::string simState;          // the simulated chip's state file ("" the default place)
     // Time of each simulated line call (COM0, default 0) or USB transfer (the
@@ -41,6 +44,7 @@ struct Invocation {
     bool preserveEeprom = true; // program, erase: keep the data EEPROM an erase takes unasked
     std::string format; // read: "hex", "bin", or "" (from the file's extension)
     bool skipSame = false; // program: read the chip first, write only when it differs
+    std::string reportPath; // program, verify, erase: each port's result as JSON ("": none)
 
     // dump: both hexadecimal, as the window reads them
     std::int32_t address = 0;

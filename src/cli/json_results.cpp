@@ -69,20 +69,27 @@ std::string RunJson(const Invocation& inv, const std::string& device, const RunR
     if (report == nullptr)
         return json.Member("result", "skipped").Member("errors", 0).EndObject().Text();
     const RunOutcome& outcome = report->outcome;
-    const ExitStatus status = ExitStatusOf(outcome);
-    json.Member("result", status == ExitStatus::Success      ? "complete"
-                          : status == ExitStatus::WordErrors  ? "errors"
-                          : status == ExitStatus::Interrupted ? "interrupted"
-                                                              : "failed");
+    json.Member("result", ResultName(ExitStatusOf(outcome)));
     json.Member("errors", outcome.summary ? ErrorCountOf(*outcome.summary).value_or(0) : 0);
-    json.Key("errorLines").BeginArray();
-    for (const std::string& line : report->log)
-        if (line.find(" Error at [") != std::string::npos)
-            json.String(line);
-    json.EndArray();
+    WriteErrorLines(json, report->log);
     if (!outcome.errorBoxes.empty())
         json.Member("error", outcome.errorBoxes.front());
     return json.EndObject().Text();
+}
+
+const char* ResultName(ExitStatus status) {
+    return status == ExitStatus::Success      ? "complete"
+           : status == ExitStatus::WordErrors  ? "errors"
+           : status == ExitStatus::Interrupted ? "interrupted"
+                                               : "failed";
+}
+
+void WriteErrorLines(JsonWriter& json, const std::vector<std::string>& log) {
+    json.Key("errorLines").BeginArray();
+    for (const std::string& line : log)
+        if (line.find(" Error at [") != std::string::npos)
+            json.String(line);
+    json.EndArray();
 }
 
 } // namespace vandrel::cli

@@ -24,4 +24,10 @@ ExitStatus DetectJson(Console& console, const std::string& port, const programme
 // --skip-same found the chip already as the file has it.
 std::string RunJson(const Invocation& inv, const std::string& device, const RunReport* report);
 
+// How a run ended, as those say it: "complete", "errors", "interrupted", "failed".
+const char* ResultName(ExitStatus status);
+// "errorLines": the log's lines of words that read back wrong.
+class JsonWriter;
+void WriteErrorLines(JsonWriter& json, const std::vector<std::string>& log);
+
 } // namespace vandrel::cli

@@ -5,6 +5,7 @@
 #include "cli/commands.h"
 #include "cli/erase_plan.h"
 #include "cli/json_results.h"
+#include "cli/run_record.h"
 #include "cli/skip_same.h"
 #include "common/convert.h"
 
@@ -85,12 +86,17 @@ ExitStatus RunProgramCommand(const Invocation& inv, CliContext& ctx) {
 
     const ChipChoice chip = ChooseChip(session, ctx, named, file, inv.force, console);
     const device::TPicDevice& device = chip.device;
+    if (ctx.record)
+        ctx.record->device = device.Name;
     if (!named)
         CheckImage(image, device, inv, console);
     WarnOfAnotherId(image, device, inv, chip.check, console);
     if (inv.skipSame && inv.command == Command::Program)
-        if (const std::optional<ExitStatus> done = SkipIfSame(session, ctx, console, image, device, inv, chip.check))
+        if (const std::optional<ExitStatus> done = SkipIfSame(session, ctx, console, image, device, inv, chip.check)) {
+            if (ctx.record)
+                ctx.record->skipped = true;
             return *done;
+        }
     for (const std::string& line : DescribeErase(device, inv, request))
         console.Note(line);
     std::int32_t eepromKept = -1;
@@ -101,6 +107,10 @@ ExitStatus RunProgramCommand(const Invocation& inv, CliContext& ctx) {
         RunOnConsole(session, ctx, console, image, device, request, plan, chip.check.pace, RunDisplay{});
     if (session.KeptCalibration())
         console.Note(DescribeKept(*session.KeptCalibration()));
+    if (ctx.record) {
+        ctx.record->report = report;
+        ctx.record->kept = session.KeptCalibration();
+    }
     const ExitStatus status = ExitStatusOf(report.outcome);
     const bool writes = std::any_of(request.steps.begin(), request.steps.end(), [](programmer::StepBox box) {
         return box != programmer::StepBox::VerifyProgram && box != programmer::StepBox::VerifyConfigurationMemory &&

@@ -42,14 +42,19 @@ void ProgressLine::Update(const ProgressState& state) {
         return;
     lastStep_ = state.step;
     lastDrawUs_ = now;
-    err_ << kWipe << FormatProgress(state) << std::flush;
+    if (sink_)
+        sink_(FormatProgress(state));
+    else
+        err_ << kWipe << FormatProgress(state) << std::flush;
     drawn_ = true;
 }
 
 void ProgressLine::Clear() {
     if (!drawn_)
         return;
-    err_ << kWipe << std::flush;
+    // The sink's display wipes its lines itself before other output.
+    if (!sink_)
+        err_ << kWipe << std::flush;
     drawn_ = false;
 }
 

@@ -3,6 +3,7 @@
 // step, words done of total, words per second, time left. Drawn only on a
 // terminal, at most ten times a second, and wiped before other output.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -28,6 +29,9 @@ std::string FormatClock(std::int64_t us);
 class ProgressLine {
 public:
     ProgressLine(std::ostream& err, bool enabled, Clock& clock) : err_(err), enabled_(enabled), clock_(clock) {}
+    // The text goes to `sink` instead, which draws it among others' (a run of several).
+    ProgressLine(std::ostream& err, bool enabled, Clock& clock, std::function<void(const std::string&)> sink)
+        : err_(err), enabled_(enabled), clock_(clock), sink_(std::move(sink)) {}
     ~ProgressLine() { Clear(); }
     ProgressLine(const ProgressLine&) = delete;
     ProgressLine& operator=(const ProgressLine&) = delete;
@@ -42,6 +46,7 @@ private:
     std::ostream& err_;
     const bool enabled_;
     Clock& clock_;
+    std::function<void(const std::string&)> sink_;
     bool drawn_ = false;
     std::string lastStep_;
     std::int64_t lastDrawUs_ = 0;

@@ -59,6 +59,16 @@ std::optional<int> ParseComName(std::string_view name) {
     return ParseIndex(name.substr(3), kMaxComNumber);
 }
 
+std::optional<int> ParseSimulatedPortName(std::string_view name) {
+    const std::size_t colon = name.find(':');
+    if (ParseComName(name.substr(0, colon)) != 0)
+        return std::nullopt;
+    if (colon == std::string_view::npos)
+        return 0;
+    const std::optional<int> index = ParseIndex(name.substr(colon + 1), kMaxSimulatedPort);
+    return index && *index > 0 ? index : std::nullopt;
+}
+
 std::optional<int> ComNumberForDevice(std::string_view device) {
     constexpr std::string_view dev = "/dev/";
     if (device.substr(0, dev.size()) == dev)

@@ -27,6 +27,11 @@ struct ComOverride {
 // "COM12" (any case) -> 12; nullopt for anything else. "COM0" -> 0.
 std::optional<int> ParseComName(std::string_view name);
 
+// The simulated adapters: "COM0" -> 0, "COM0:N" (any case, N 1 to 99, one
+// simulated chip each) -> N; nullopt for anything else.
+inline constexpr int kMaxSimulatedPort = 99;
+std::optional<int> ParseSimulatedPortName(std::string_view name);
+
 // The COM number of a device path ("/dev/ttyUSB0") or tty name ("ttyUSB0").
 std::optional<int> ComNumberForDevice(std::string_view device);
 

@@ -37,6 +37,15 @@ const char* NonEmpty(const GetEnv& getEnv, const char* name) {
 
 } // namespace
 
+std::string NumberedSimStatePath(const std::string& path, int number) {
+    if (number <= 0 || path.empty())
+        return path;
+    const fs::path file(path);
+    fs::path numbered = file;
+    numbered.replace_filename(file.stem().string() + "-" + std::to_string(number) + file.extension().string());
+    return numbered.string();
+}
+
 std::string DefaultSimStatePath(const std::string& deviceName, const GetEnv& getEnv) {
     // On Windows a HOME comes from a Unix-like shell (Git Bash, MSYS); the
     // user's own local folder comes first there.

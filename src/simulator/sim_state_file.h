@@ -20,6 +20,10 @@ using GetEnv = std::function<const char*(const char*)>;
 // Empty when none of the variables is set.
 std::string DefaultSimStatePath(const std::string& deviceName, const GetEnv& getEnv);
 
+// The state file of the simulated chip of COM0:N: "-N" before the extension
+// of `path` (PIC16F628A.hex -> PIC16F628A-2.hex); `path` itself for 0.
+std::string NumberedSimStatePath(const std::string& path, int number);
+
 // Puts the file's words into the chip; a missing file leaves the chip as it
 // is (a new chip is erased). The device ID stays the chip's own. "" on
 // success, else what is wrong: the system's reason, or "line N: checksum error"
