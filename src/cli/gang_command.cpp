@@ -54,10 +54,11 @@ std::vector<std::string> CheckPorts(const Invocation& inv, OsSystem& system) {
         for (std::size_t j = 0; j < i; ++j) {
             const PortChoice& a = chosen[i];
             const PortChoice& b = chosen[j];
-            const bool samePath = !a.devicePath.empty() && a.devicePath == b.devicePath;
-            if (Upper(a.name) == Upper(b.name) || samePath)
-                throw CliFailure(ExitStatus::Usage, "--port: " + b.name + (a.name == b.name ? "" : " and " + a.name) +
-                                                        " are the same adapter, given twice");
+            if (Upper(a.name) == Upper(b.name))
+                throw CliFailure(ExitStatus::Usage, "--port: " + b.name + " is given twice");
+            if (!a.devicePath.empty() && a.devicePath == b.devicePath)
+                throw CliFailure(ExitStatus::Usage, "--port: " + b.name + " and " + a.name + " are the same adapter, " +
+                                                        a.devicePath);
             if (a.simulated && b.simulated && a.simulatedNumber == 0 && b.simulatedNumber == 0)
                 throw CliFailure(ExitStatus::Usage, "--port: " + b.name + " and " + a.name +
                                                         " would share one simulated chip; give COM0:1, COM0:2 ...");

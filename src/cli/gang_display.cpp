@@ -1,5 +1,6 @@
 #include "cli/gang_display.h"
 
+#include <algorithm>
 #include <functional>
 #include <streambuf>
 #include <utility>
@@ -111,7 +112,7 @@ void GangDisplay::WipeLocked() {
 }
 
 void GangDisplay::DrawLocked() {
-    if (!progress_)
+    if (!progress_ || std::all_of(texts_.begin(), texts_.end(), [](const std::string& t) { return t.empty(); }))
         return;
     out_.flush();
     for (std::size_t i = 0; i < ports_.size(); ++i) {

@@ -50,6 +50,8 @@ CliResult CliTest::Run(const std::vector<std::string>& args) {
         .catchInterrupt = true,
         .onSimulator =
             [this](const cli::SimulatedParts& parts) {
+                if (onParts)
+                    return onParts(parts);
                 chip_ = parts.chip;
                 simPort_ = parts.port;
                 cable_ = parts.cable;

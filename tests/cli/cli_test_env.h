@@ -94,6 +94,9 @@ protected:
     bool terminal = false;
     // Runs once the simulated chip exists (set faults here).
     std::function<void(simulator::SimChip&)> onSimulator;
+    // Instead of the two above and of keeping the last run's parts: each
+    // simulated chip with what carries it, from the thread of its port.
+    std::function<void(const cli::SimulatedParts&)> onParts;
     // Runs once the simulated FT232R exists.
     std::function<void(simulator::SimFt232r&)> onCable;
     simulator::SimFt232r* Cable() const { return cable_.get(); }
