@@ -34,7 +34,9 @@ bool InAny(std::int32_t address, std::initializer_list<device::TMemoryRange> ran
 // COM0, or COM0:N: a simulated chip of its own.
 PortChoice ChooseSimulatedPort(const Invocation& inv, int number) {
     PortChoice port;
-    port.name = std::string(serial::kSimulatorPortName) + (number > 0 ? ":" + std::to_string(number) : "");
+    port.name = serial::kSimulatorPortName;
+    if (number > 0)
+        port.name.append(":").append(std::to_string(number));
     if (inv.simulate.empty())
         throw CliFailure(ExitStatus::Trouble, port.name + ": no simulated chip (give --simulate DEVICE or set "
                                                           "VANDREL1_SIMULATOR)");
