@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <thread>
 
 #include "cli/cli_test_env.h"
 
@@ -36,7 +37,10 @@ private:
     std::function<void()> act_;
 };
 
+// The threads of the process; 0 where they cannot be counted. A thread made
+// and joined first lets the sanitizers start their own helpers beforehand.
 std::size_t ThreadsOfThisProcess() {
+    std::thread([] {}).join();
 #ifdef __linux__
     std::error_code ec;
     const auto tasks = std::filesystem::directory_iterator("/proc/self/task", ec);
