@@ -56,9 +56,13 @@ protected:
         onParts = [this](const cli::SimulatedParts& parts) {
             std::lock_guard lock(mutex_);
             parts_[parts.portName] = parts;
+            // The port holds its peer: the peer holds the port weakly.
+            const std::weak_ptr<serial::SimPort> port = parts.port;
             if (const auto act = midRun.find(parts.portName); act != midRun.end())
-                parts.port->SetPeer(std::make_shared<MidRunPeer>(parts.chip, act->second.first,
-                                                                 [act = act->second.second, parts] { act(parts); }));
+                parts.port->SetPeer(std::make_shared<MidRunPeer>(
+                    parts.chip, act->second.first, [act = act->second.second, chip = parts.chip, port, name = parts.portName] {
+                        act({chip, port.lock(), nullptr, name});
+                    }));
         };
     }
 
