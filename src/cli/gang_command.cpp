@@ -70,14 +70,10 @@ std::vector<std::string> CheckPorts(const Invocation& inv, OsSystem& system) {
 // "2026-12-08T18:42:44Z".
 std::string UtcNow() {
     const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
-    std::tm utc{};
-#ifdef _WIN32
-    gmtime_s(&utc, &now);
-#else
-    gmtime_r(&now, &utc);
-#endif
+    // Called before the ports' threads start: gmtime's one buffer is this thread's alone.
+    const std::tm* utc = std::gmtime(&now);
     char text[32];
-    return std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc) > 0 ? text : "";
+    return utc != nullptr && std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", utc) > 0 ? text : "";
 }
 
 std::size_t TerminalWidth(const GetEnv& getEnv) {
