@@ -144,12 +144,7 @@ std::string DeviceFile::NoSuchDevice(const std::string& name) const {
            " (vandrel1-cli devices lists them all)";
 }
 
-std::vector<device::TPicDevice> DeviceFile::Devices() const {
-    std::vector<device::TPicDevice> devices;
-    for (const std::string& name : names)
-        devices.push_back(device::GetDeviceSpecFromText(text, name));
-    return devices;
-}
+std::vector<device::TPicDevice> DeviceFile::Devices() const { return device::GetAllDevicesFromText(text); }
 
 DeviceFile LoadDeviceFile(const Invocation& inv, const CliContext& ctx) {
     DeviceFile file;

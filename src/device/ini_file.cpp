@@ -66,10 +66,11 @@ TIniFile::TIniFile(std::string_view text)
         if (eq == std::string_view::npos) {
             current->lines.emplace_back(line);
         } else {
-            std::string entry(Trim(line.substr(0, eq)));
-            entry += '=';
-            entry += Trim(line.substr(eq + 1));
-            current->lines.push_back(std::move(entry));
+            const std::string_view key = Trim(line.substr(0, eq));
+            const std::string_view value = Trim(line.substr(eq + 1));
+            std::string& entry = current->lines.emplace_back();
+            entry.reserve(key.size() + 1 + value.size());
+            entry.append(key).append(1, '=').append(value);
         }
     }
 }
@@ -86,10 +87,11 @@ std::vector<std::string> TIniFile::SectionNames() const
     return names;
 }
 
-std::vector<std::string> TIniFile::ReadSection(std::string_view name) const
+const std::vector<std::string>& TIniFile::ReadSection(std::string_view name) const
 {
+    static const std::vector<std::string> none;
     auto it = byName_.find(LowerText(name));
-    return it == byName_.end() ? std::vector<std::string>{} : sections_[it->second].lines;
+    return it == byName_.end() ? none : sections_[it->second].lines;
 }
 
 } // namespace vandrel::device

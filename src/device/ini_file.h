@@ -28,8 +28,8 @@ public:
     // The lines of the first section of that name (letter case ignored) as
     // "key=value", blanks around key and value removed, in file order. Lines
     // of the section without "=" come as they stand. An unknown section gives
-    // an empty list.
-    std::vector<std::string> ReadSection(std::string_view name) const;
+    // an empty list. The list lives as long as this reader.
+    const std::vector<std::string>& ReadSection(std::string_view name) const;
 
 private:
     struct Section {

@@ -17,10 +17,10 @@ bool OneOf(std::int32_t value, std::initializer_list<int> allowed) {
     return false;
 }
 
-// A command key: kept only when it names one of `allowed`.
-std::optional<int> CommandKey(const std::vector<std::string>& section, std::string_view key,
+// A command key (as area and field): kept only when it names one of `allowed`.
+std::optional<int> CommandKey(const std::vector<std::string>& section, std::string_view area, std::string_view field,
                               std::initializer_list<int> allowed) {
-    const std::int32_t value = ReadSpecValue(section, key);
+    const std::int32_t value = ReadSpecValue(section, area, field);
     return OneOf(value, allowed) ? std::optional<int>(value) : std::nullopt;
 }
 
@@ -35,14 +35,14 @@ std::uint16_t BitsKey(const std::vector<std::string>& section, std::string_view 
     return value > 0 && value <= 0x3FFF ? static_cast<std::uint16_t>(value) : 0;
 }
 
-TWriteCycle ReadWriteCycle(const std::vector<std::string>& section, const std::string& area) {
+TWriteCycle ReadWriteCycle(const std::vector<std::string>& section, std::string_view area) {
     TWriteCycle cycle;
-    cycle.Begin = CommandKey(section, area + ".Begin", {kCodeBeginProgramming, kCodeBeginProgrammingOnly})
+    cycle.Begin = CommandKey(section, area, ".Begin", {kCodeBeginProgramming, kCodeBeginProgrammingOnly})
                       .value_or(kCodeBeginProgramming);
     cycle.End =
-        CommandKey(section, area + ".End", {kCodeEndProgramming, kCodeEndProgrammingShort, kCodeEndProgrammingOld});
+        CommandKey(section, area, ".End", {kCodeEndProgramming, kCodeEndProgrammingShort, kCodeEndProgrammingOld});
     // Any wait from 0 ms up; a negative or unreadable one leaves the record's.
-    if (const std::int32_t wait = ReadSpecValue(section, area + ".Wait"); wait >= 0)
+    if (const std::int32_t wait = ReadSpecValue(section, area, ".Wait"); wait >= 0)
         cycle.Wait = wait;
     return cycle;
 }
@@ -81,7 +81,7 @@ std::vector<std::uint16_t> ReadMasks(const std::vector<std::string>& section) {
 TAlgorithm ReadAlgorithm(const std::vector<std::string>& section, TMemoryRange programMemory,
                          TMemoryRange configurationWord) {
     TAlgorithm a;
-    a.Erase.ProgramCommand = CommandKey(section, "Erase.Program", {kCodeBulkEraseProgram, kCodeChipErase})
+    a.Erase.ProgramCommand = CommandKey(section, "Erase", ".Program", {kCodeBulkEraseProgram, kCodeChipErase})
                                  .value_or(kCodeBulkEraseProgram);
     a.Erase.LoadConfiguration = FlagKey(section, "Erase.LoadConfiguration");
     // 1: before both bulk erases; 0x09: before the program erase only.
@@ -90,9 +90,9 @@ TAlgorithm ReadAlgorithm(const std::vector<std::string>& section, TMemoryRange p
     a.Erase.PreloadData = preload == 1;
     a.Erase.Setup = FlagKey(section, "Erase.Setup");
     a.Erase.Unprotect = FlagKey(section, "Erase.Unprotect");
-    a.Erase.Trigger = CommandKey(section, "Erase.Trigger", {kCodeBeginProgramming, kCodeBeginProgrammingOnly});
+    a.Erase.Trigger = CommandKey(section, "Erase", ".Trigger", {kCodeBeginProgramming, kCodeBeginProgrammingOnly});
     a.Erase.End =
-        CommandKey(section, "Erase.End", {kCodeEndProgramming, kCodeEndProgrammingShort, kCodeEndProgrammingOld});
+        CommandKey(section, "Erase", ".End", {kCodeEndProgramming, kCodeEndProgrammingShort, kCodeEndProgrammingOld});
 
     a.Program = ReadWriteCycle(section, "ProgramMemory");
     a.Configuration = ReadWriteCycle(section, "ConfigurationMemory");

@@ -44,14 +44,9 @@ std::int16_t Low16(std::int32_t value)
 
 TMemoryRange ReadRange(const std::vector<std::string>& section, std::string_view prefix)
 {
-    std::string key(prefix);
-    const auto stem = key.size();
-    key += ".Address";
     TMemoryRange range;
-    range.Address = Low16(ReadSpecValue(section, key));
-    key.resize(stem);
-    key += ".Size";
-    range.Size = Low16(ReadSpecValue(section, key));
+    range.Address = Low16(ReadSpecValue(section, prefix, ".Address"));
+    range.Size = Low16(ReadSpecValue(section, prefix, ".Size"));
     return range;
 }
 
@@ -79,21 +74,34 @@ void SetDeviceSpecPathOverride(const std::string& path)
     pathOverride = path;
 }
 
-std::optional<std::string_view> ReadSpecText(const std::vector<std::string>& section, std::string_view Key)
+std::optional<std::string_view> ReadSpecText(const std::vector<std::string>& section, std::string_view area,
+                                             std::string_view field)
 {
-    for (const auto& line : section) {
-        auto eq = line.find('=');
-        if (eq == std::string::npos) continue;
-        if (!SameTextIgnoringCase(std::string_view(line).substr(0, eq), Key)) continue;
-        return std::string_view(line).substr(eq + 1);
+    for (const std::string& line : section) {
+        const std::string_view entry(line);
+        const auto eq = entry.find('=');
+        if (eq != area.size() + field.size() || !SameTextIgnoringCase(entry.substr(0, area.size()), area)
+            || !SameTextIgnoringCase(entry.substr(area.size(), field.size()), field))
+            continue;
+        return entry.substr(eq + 1);
     }
     return std::nullopt;
 }
 
+std::optional<std::string_view> ReadSpecText(const std::vector<std::string>& section, std::string_view Key)
+{
+    return ReadSpecText(section, Key, {});
+}
+
+std::int32_t ReadSpecValue(const std::vector<std::string>& section, std::string_view area, std::string_view field)
+{
+    const auto text = ReadSpecText(section, area, field);
+    return text ? ParseSpecNumber(*text).value_or(-1) : -1;
+}
+
 std::int32_t ReadSpecValue(const std::vector<std::string>& section, std::string_view Key)
 {
-    const auto text = ReadSpecText(section, Key);
-    return text ? ParseSpecNumber(*text).value_or(-1) : -1;
+    return ReadSpecValue(section, Key, {});
 }
 
 void GetDeviceListFromText(std::string_view iniText, std::vector<std::string>& Strings)
@@ -101,10 +109,10 @@ void GetDeviceListFromText(std::string_view iniText, std::vector<std::string>& S
     Strings = TIniFile(iniText).SectionNames();
 }
 
-TPicDevice GetDeviceSpecFromText(std::string_view iniText, const std::string& DeviceName)
-{
-    const std::vector<std::string> section = TIniFile(iniText).ReadSection(DeviceName);
+namespace {
 
+TPicDevice DeviceFromSection(const std::vector<std::string>& section, const std::string& DeviceName)
+{
     TPicDevice device;
     device.Name = DeviceName;
     device.ProgramMemory = ReadRange(section, "ProgramMemory");
@@ -122,6 +130,22 @@ TPicDevice GetDeviceSpecFromText(std::string_view iniText, const std::string& De
     return device;
 }
 
+} // namespace
+
+TPicDevice GetDeviceSpecFromText(std::string_view iniText, const std::string& DeviceName)
+{
+    return DeviceFromSection(TIniFile(iniText).ReadSection(DeviceName), DeviceName);
+}
+
+std::vector<TPicDevice> GetAllDevicesFromText(std::string_view iniText)
+{
+    const TIniFile ini(iniText);
+    std::vector<TPicDevice> devices;
+    for (const std::string& name : ini.SectionNames())
+        devices.push_back(DeviceFromSection(ini.ReadSection(name), name));
+    return devices;
+}
+
 void GetDeviceList(std::vector<std::string>& Strings)
 {
     if (auto text = ReadSpecFile()) GetDeviceListFromText(*text, Strings);
@@ -136,12 +160,8 @@ TPicDevice GetDeviceSpec(const std::string& DeviceName)
 }
 
 std::vector<TPicDevice> GetAllDevices() {
-    std::vector<std::string> names;
-    GetDeviceList(names);
-    std::vector<TPicDevice> devices;
-    for (const std::string& name : names)
-        devices.push_back(GetDeviceSpec(name));
-    return devices;
+    auto text = ReadSpecFile();
+    return text ? GetAllDevicesFromText(*text) : std::vector<TPicDevice>{};
 }
 
 } // namespace vandrel::device

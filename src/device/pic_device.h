@@ -66,6 +66,9 @@ TPicDevice GetDeviceSpec(const std::string& DeviceName);
 // (the file's existence is then taken for granted).
 void GetDeviceListFromText(std::string_view iniText, std::vector<std::string>& Strings);
 TPicDevice GetDeviceSpecFromText(std::string_view iniText, const std::string& DeviceName);
+// Every device of that text, in file order: the text is read once, and each
+// device is what GetDeviceSpecFromText gives for its listed name.
+std::vector<TPicDevice> GetAllDevicesFromText(std::string_view iniText);
 
 // One key of a section read as key=value lines: the value of the first line
 // whose name part (before its first "=") equals Key, letter case ignored, read
@@ -73,6 +76,11 @@ TPicDevice GetDeviceSpecFromText(std::string_view iniText, const std::string& De
 std::int32_t ReadSpecValue(const std::vector<std::string>& section, std::string_view Key);
 // The raw text after the "=" of that line; nullopt when there is none.
 std::optional<std::string_view> ReadSpecText(const std::vector<std::string>& section, std::string_view Key);
+// The same two for a key in two parts read as one ("ProgramMemory" + ".Size"):
+// the readers ask for such keys without putting them together first.
+std::int32_t ReadSpecValue(const std::vector<std::string>& section, std::string_view area, std::string_view field);
+std::optional<std::string_view> ReadSpecText(const std::vector<std::string>& section, std::string_view area,
+                                             std::string_view field);
 
 // The number rule of the file: decimal with optional sign, or $/x/X/0x/0X
 // hexadecimal up to FFFFFFFF (two's complement). nullopt: not a number.

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -173,6 +174,40 @@ TEST_F(DeviceSpecFileTest, UnreadableFileHasNoSections)
     const auto d = GetDeviceSpec("A");
     EXPECT_EQ(d.Name, "A");
     EXPECT_EQ(d.ProgramMemory, kNone);
+}
+
+// All devices read in one pass are each what reading that one name gives:
+// repeated and differently cased headers, keys split over the same names
+// ("ProgramMemory" + ".Size"), CRLF lines and a key that only looks alike.
+TEST_F(DeviceSpecFileTest, AllDevicesAtOnceMatchEachReadByName)
+{
+    std::ifstream shipped(std::string(VANDREL_SOURCE_DIR) + "/picspecs.ini", std::ios::binary);
+    const std::string shippedText{std::istreambuf_iterator<char>(shipped), {}};
+    const std::string awkward = "k=0\n[B]\r\nprogrammemory.SIZE = $40\r\nProgramMemory.Size=7\r\n"
+                                "DataMemory.Begin=0x18\nDataMemoryx.Begin=1\nErase.End=0x0E\n[b]\nLVP=1\n"
+                                "[A]\nProgramMemory.Address.Size=3\nConfigurationMemory.Wait=5\n[ ]\n";
+    for (const std::string* text : {&shippedText, &awkward}) {
+        Write(*text);
+        Names names;
+        GetDeviceList(names);
+        const std::vector<TPicDevice> all = GetAllDevicesFromText(*text);
+        ASSERT_EQ(all, GetAllDevices());
+        ASSERT_EQ(all.size(), names.size());
+        for (std::size_t i = 0; i < all.size(); ++i) EXPECT_EQ(all[i], GetDeviceSpecFromText(*text, names[i])) << names[i];
+    }
+    const std::vector<TPicDevice> awk = GetAllDevicesFromText(awkward);
+    ASSERT_EQ(awk.size(), 3u);
+    EXPECT_EQ(awk[0].ProgramMemory, (TMemoryRange{-1, 0x40}));
+    EXPECT_FALSE(awk[0].LVP);
+    EXPECT_EQ(awk[0].Algorithm.Data.Begin, 0x18);
+    EXPECT_EQ(awk[0].Algorithm.Erase.End, 0x0E);
+    EXPECT_EQ(awk[1].ProgramMemory, kNone);
+    EXPECT_EQ(awk[1].Algorithm.Configuration.Wait, 5);
+    EXPECT_EQ(awk[2].Name, "");
+
+    Write("");
+    fs::remove(path_);
+    EXPECT_TRUE(GetAllDevices().empty());
 }
 
 TEST(DeviceSpecPathTest, DefaultsToTheExecutablesDirectory)
