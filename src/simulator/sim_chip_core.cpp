@@ -226,7 +226,11 @@ bool SimCore::Interrupt(int command) {
         return false;
     }
     if (command == *cycle.endCommand) {
-        if (due) {
+        if (due && cycle.maxUs > 0 && now - cycle.startUs > cycle.maxUs) {
+            Violation("End Programming " + timing + ", past its " + MsText(cycle.maxUs) + " ms maximum");
+            if (cycle.spoil)
+                cycle.spoil();
+        } else if (due) {
             cycle.complete();
         } else {
             Violation("End Programming " + timing);

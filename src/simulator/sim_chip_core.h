@@ -51,6 +51,10 @@ struct SimCore {
         std::string name; // "programming cycle at 0002", "bulk erase of program memory"
         std::function<void()> complete;
         std::function<void()> spoil; // the effect of a cycle cut short
+        // Externally timed: the longest the chip stands the programming
+        // pulse (0 none). An End Programming later than that is a violation
+        // and the word is not written.
+        std::int64_t maxUs = 0;
     };
 
     // An erase command that waits for a Begin Programming (on the chips that need one).

@@ -189,6 +189,9 @@ private:
 } // namespace
 
 std::unique_ptr<SimFamily> MakeSimFamily(const device::TPicDevice& device) {
+    if (device.DeviceIDValue < 0)
+        if (auto family = families::MakeIdlessFamily(device.Name))
+            return family;
     const std::int32_t id = device.DeviceIDValue & 0x3FE0;
     switch (id) {
     case 0x0560: return std::make_unique<F84Family>();

@@ -35,5 +35,7 @@ void StartProgramErase(SimCore& core, std::int64_t ms);
 std::unique_ptr<SimFamily> MakeCalibratedFamily(std::int32_t id);
 std::unique_ptr<SimFamily> MakeRowFamily(std::int32_t id);
 std::unique_ptr<SimFamily> MakeWaveFamily(std::int32_t id);
+// The family of a chip without a device ID (16F83/84), by its section's name.
+std::unique_ptr<SimFamily> MakeIdlessFamily(const std::string& name);
 
 } // namespace vandrel::simulator::families

@@ -400,3 +400,56 @@ TEST(FamilyRun, WaveTwoFamiliesProgramTheirChipsAndRefuseAnotherFamilysAlgorithm
 
 } // namespace
 } // namespace vandrel::test
+
+namespace vandrel::test {
+namespace {
+
+// Every family's algorithm against every other family's chip: the device
+// section of the chip with the algorithm keys of the other family. A run
+// fails as it would on silicon: a timing or command violation, an error
+// line, a lost calibration word, or a word that does not read back as the
+// image asks (old words left where the erase should have cleared them).
+// Two swaps work on silicon too, and must: the 12F609 writes (0x18 ... 0x0A,
+// 4 ms) are the 12F683's own second way (DS41204G: TPROG2 has no maximum,
+// where the 16F88x's is 2.5 ms), and the 16F87x code-protect disable on the
+// configuration word erases a 16F628 whole (DS30034D 3.3).
+TEST(FamilyRun, WaveTwoChipsUnderEveryOtherFamilysAlgorithm) {
+    struct Chip {
+        const char* device;
+        int family;
+    };
+    const Chip chips[] = {{"PIC12F683", 6}, {"PIC16F887", 6}, {"PIC12F615", 7}, {"PIC16F73", 8},
+                          {"PIC16F716", 9}, {"PIC16F877", 10}, {"PIC16F628", 1}};
+    int swaps = 0;
+    std::vector<std::string> passed;
+    for (const Chip& chip : chips) {
+        for (const Chip& other : chips) {
+            if (chip.family == other.family)
+                continue;
+            ++swaps;
+            device::TPicDevice d = ShippedDevice(chip.device);
+            d.Algorithm = ShippedDevice(other.device).Algorithm;
+            SimRig rig(d);
+            SeedOldProgram(*rig.chip, rig.device);
+            rig.image.SetWord(0x0000, 0x2805);
+            rig.image.SetWord(0x0001, 0x0123);
+            rig.image.SetWord(0x2000, 0x0001);
+            rig.image.SetWord(0x2007, 0x3FF4);
+            if (d.DataMemory.Size > 0)
+                rig.image.SetWord(0x2100, 0x42);
+            rig.host.TickAllSteps();
+            rig.ops.btnGoClick();
+            const bool failed = !rig.chip->Violations().empty() || rig.host.Log.back() != "complete." ||
+                                rig.chip->CalibrationLost() || rig.chip->ReadWord(0x0001) != 0x0123 ||
+                                rig.chip->ReadWord(0x0002) != 0x3FFF ||
+                                (d.DataMemory.Size > 0 && rig.chip->ReadWord(0x2101) != 0xFF);
+            if (!failed)
+                passed.push_back(std::string(other.device) + " on " + chip.device);
+        }
+    }
+    EXPECT_EQ(swaps, 40);
+    EXPECT_EQ(passed, (std::vector<std::string>{"PIC12F615 on PIC12F683", "PIC16F877 on PIC16F628"}));
+}
+
+} // namespace
+} // namespace vandrel::test

@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 
+#include "common/convert.h"
 #include "programmer/farm_link.h"
 #include "simulator/sim_programmer.h"
 #include "support/modem_lines_fake.h"
@@ -16,6 +17,7 @@ namespace {
 
 using namespace vandrel::programmer;
 constexpr int kEndProgrammingShort = 0x0A;
+constexpr int kEndProgrammingOld = 0x0E; // the 16F7x and 16F716
 
 // Shapes with the real device IDs; the waits of the record do not matter to
 // these families (they keep their own times).
@@ -38,7 +40,7 @@ public:
     // An End Programming is followed by TDIS, as the run does (100 us).
     void Send(int command, std::int16_t data = -1) {
         link.FarmWrite(command, data);
-        if (command == kEndProgramming || command == kEndProgrammingShort)
+        if (command == kEndProgramming || command == kEndProgrammingShort || command == kEndProgrammingOld)
             link.WaitUs(device::kTdisUs);
     }
     std::uint16_t Read(int command = kReadDataFromProgramMemory) { return link.FarmRead(command); }
@@ -490,6 +492,237 @@ TEST(SimFamilies, OneWordChipsIgnoreTheNewerCommands) {
     EXPECT_EQ(c.chip->ReadWord(0x2100), 0x00);
     EXPECT_TRUE(c.chip->Violations().empty());
     EXPECT_EQ(c.chip->RequiredMs(), 0);
+}
+
+
+// ---- the second wave ------------------------------------------------------------
+
+device::TPicDevice Shipped(const std::string& name) {
+    device::SetDeviceSpecPathOverride(VANDREL_SOURCE_DIR "/picspecs.ini");
+    device::TPicDevice d = device::GetDeviceSpec(name);
+    device::SetDeviceSpecPathOverride("");
+    return d;
+}
+
+// One programming cycle of the family at the counter: its command, its wait,
+// its End Programming.
+struct WaveCycle {
+    int begin, end; // end 0: internally timed
+    std::int64_t ms;
+    void Run(Chip& c) const {
+        c.Send(begin);
+        c.Wait(ms);
+        if (end != 0)
+            c.Send(end);
+    }
+};
+
+// Program memory is written a row at a time from 1, 2, 4 or 8 latches the
+// counter's low bits select; a latch not loaded clears nothing, and the row
+// is the one the counter stands in at Begin Programming; the latches then
+// start afresh.
+TEST(SimWaveFamilies, RowLatchesOfEachFamily) {
+    struct Case {
+        const char* device;
+        int latches;
+        WaveCycle cycle;
+    };
+    for (const Case& k : {Case{"PIC12F683", 4, {kBeginEraseProgrammingCycle, 0, 6}},
+                          Case{"PIC16F916", 8, {kBeginEraseProgrammingCycle, 0, 6}},
+                          Case{"PIC16F887", 8, {kBeginEraseProgrammingCycle, 0, 6}},
+                          Case{"PIC12F615", 1, {kBeginProgrammingOnly, kEndProgrammingShort, 4}},
+                          Case{"PIC16F616", 4, {kBeginProgrammingOnly, kEndProgrammingShort, 4}},
+                          Case{"PIC16F73", 2, {kBeginEraseProgrammingCycle, kEndProgrammingOld, 1}},
+                          Case{"PIC16F716", 4, {kBeginProgrammingOnly, kEndProgrammingOld, 3}}}) {
+        SCOPED_TRACE(k.device);
+        Chip c(Shipped(k.device));
+        // Every latch loaded but the first, then Begin Programming on the last word of row 1.
+        const std::int32_t row = k.latches;
+        c.Increment(row);
+        for (int i = 0; i < k.latches; ++i) {
+            if (i > 0)
+                c.Send(kLoadDataForProgramMemory, static_cast<std::int16_t>(0x0100 + i));
+            if (i + 1 < k.latches)
+                c.Send(kIncrementAddress);
+        }
+        if (k.latches == 1)
+            c.Send(kLoadDataForProgramMemory, 0x0100);
+        k.cycle.Run(c);
+        for (int i = 0; i < k.latches; ++i)
+            EXPECT_EQ(c.chip->ReadWord(row + i), i == 0 && k.latches > 1 ? 0x3FFF : 0x0100 + i) << i;
+        // Loaded in row 1, written from row 2: the word lands at the same latch of row 2.
+        c.Send(kLoadDataForProgramMemory, 0x0ABC);
+        c.Increment(k.latches);
+        k.cycle.Run(c);
+        EXPECT_EQ(c.chip->ReadWord(2 * row + k.latches - 1), 0x0ABC);
+        EXPECT_EQ(c.chip->ReadWord(row + k.latches - 1), k.latches == 1 ? 0x0100 : 0x0100 + k.latches - 1);
+        // A one-word write afterwards touches nothing else of its row.
+        c.Send(kLoadDataForProgramMemory, 0x0DEF);
+        k.cycle.Run(c);
+        for (int i = 0; i < k.latches; ++i)
+            EXPECT_EQ(c.chip->ReadWord(2 * row + i), i + 1 == k.latches ? 0x0ABC & 0x0DEF : 0x3FFF) << i;
+        EXPECT_TRUE(c.chip->Violations().empty()) << c.LastViolation();
+    }
+}
+
+// The calibration words at 0x2008/0x2009 hold the factory values; the
+// erase from 0x2000 keeps them, one with the counter on them wipes them.
+TEST(SimWaveFamilies, FactoryCalibrationWordsSurviveTheLoadConfigurationErase) {
+    struct Case {
+        const char* device;
+        std::vector<std::pair<std::int32_t, std::uint16_t>> factory;
+    };
+    for (const Case& k : {Case{"PIC12F683", {{0x2008, 0x22BE}}}, Case{"PIC16F688", {{0x2008, 0x24F8}}},
+                          Case{"PIC16F917", {{0x2008, 0x2036}, {0x2009, 0x3FF8}}},
+                          Case{"PIC16F887", {{0x2009, 0x21FF}}}, Case{"PIC12F617", {{0x2008, 0x23FF}}}}) {
+        SCOPED_TRACE(k.device);
+        Chip c(Shipped(k.device));
+        for (const auto& [address, value] : k.factory)
+            EXPECT_EQ(c.chip->ReadWord(address), value);
+        c.chip->WriteWord(0x0000, 0x0000);
+        c.Send(kLoadConfiguration, 0x3FFF);
+        c.Send(kBulkEraseProgramMemory);
+        c.Wait(6);
+        c.link.FarmReset();
+        EXPECT_EQ(c.chip->ReadWord(0x0000), 0x3FFF);
+        EXPECT_FALSE(c.chip->CalibrationLost());
+        c.Send(kLoadConfiguration, 0x3FFF);
+        c.Increment(k.factory.front().first - 0x2000);
+        c.Send(kBulkEraseProgramMemory);
+        c.Wait(6);
+        c.link.FarmReset();
+        EXPECT_TRUE(c.chip->CalibrationLost());
+        EXPECT_EQ(c.chip->ReadWord(k.factory.front().first), 0x3FFF);
+        EXPECT_TRUE(c.chip->Violations().empty()) << c.LastViolation();
+    }
+}
+
+// Each family refuses what its command table lacks: a violation, nothing done.
+TEST(SimWaveFamilies, CommandsAFamilyLacksAreViolations) {
+    struct Case {
+        const char* device;
+        std::vector<int> lacking;
+    };
+    for (const Case& k : {Case{"PIC12F609", {kBeginEraseProgrammingCycle, kBulkEraseDataMemory, kChipErase}},
+                          Case{"PIC16F73", {kBeginProgrammingOnly, kEndProgrammingShort, kBulkEraseDataMemory}},
+                          Case{"PIC16F716", {kBeginEraseProgrammingCycle, kEndProgrammingShort, kEndProgramming}},
+                          Case{"PIC16F877", {kBulkEraseProgramMemory, kBulkEraseDataMemory, kBeginProgrammingOnly}},
+                          Case{"PIC16F84", {kBeginProgrammingOnly, kEndProgramming, kChipErase}},
+                          Case{"PIC16F628", {kEndProgrammingShort, kEndProgramming, kChipErase}}}) {
+        SCOPED_TRACE(k.device);
+        Chip c(Shipped(k.device));
+        c.chip->WriteWord(0x0000, 0x0000);
+        for (const int command : k.lacking) {
+            const std::size_t before = c.Violations();
+            c.Send(kLoadDataForProgramMemory, 0x3FFF);
+            c.Send(command);
+            c.Wait(50);
+            EXPECT_EQ(c.Violations(), before + 1) << Hex4(command);
+        }
+        c.link.FarmReset();
+        EXPECT_EQ(c.chip->ReadWord(0x0000), 0x0000);
+        if (c.chip->FamilyName() == std::string("12F609") || c.chip->FamilyName() == std::string("16F7x") ||
+            c.chip->FamilyName() == std::string("16F716")) {
+            const std::size_t before = c.Violations();
+            c.Send(kLoadDataForDataMemory, 0x00);
+            c.Read(kReadDataFromDataMemory);
+            EXPECT_EQ(c.Violations(), before + 2) << "no data commands without EEPROM";
+        }
+    }
+}
+
+// The 16F7x pulse has a maximum: an End Programming after it leaves the word
+// unwritten and is a violation; within it the word is programmed.
+TEST(SimWaveFamilies, AnOverlongPulseIsATimingViolation) {
+    struct Case {
+        const char* device;
+        std::int64_t maxUs;
+    };
+    for (const Case& k : {Case{"PIC16F73", 1500}, Case{"PIC16F777", 1500}, Case{"PIC16F72", 3000}}) {
+        SCOPED_TRACE(k.device);
+        for (const std::int64_t pulseUs : {std::int64_t{1000}, k.maxUs - 200, k.maxUs + 400}) {
+            SCOPED_TRACE(pulseUs);
+            Chip c(Shipped(k.device));
+            c.Send(kLoadDataForProgramMemory, 0x1234);
+            c.Send(kBeginEraseProgrammingCycle);
+            c.link.WaitUs(pulseUs); // the frames take no virtual time
+            c.Send(kEndProgrammingOld);
+            const bool over = pulseUs > k.maxUs;
+            EXPECT_EQ(c.chip->ReadWord(0x0000), over ? 0x3FFF : 0x1234);
+            ASSERT_EQ(c.Violations(), over ? 1u : 0u);
+            if (over) {
+                EXPECT_NE(c.LastViolation().find("maximum"), std::string::npos) << c.LastViolation();
+            }
+        }
+    }
+}
+
+// 16F627/628: a bulk erase waits for its Begin Programming, keeps the
+// configuration word and does nothing under CP; the setup cycle on the
+// configuration word clears it all. 16F83/84: the setup cycle is their
+// erase, program memory or (after a data load) the EEPROM; under CP only the
+// one on the configuration word erases.
+TEST(SimWaveFamilies, TriggeredAndSetupErasesOfThe627AndThe84) {
+    for (const char* name : {"PIC16F628", "PIC16F84"}) {
+        SCOPED_TRACE(name);
+        const bool f84 = std::string(name) == "PIC16F84";
+        Chip c(Shipped(name));
+        EXPECT_EQ(c.chip->FamilyName(), f84 ? "16F84" : "16F627");
+        const auto seed = [&](std::uint16_t config) {
+            c.chip->WriteWord(0x0000, 0x0000);
+            c.chip->WriteWord(0x2000, 0x0000);
+            c.chip->WriteWord(0x2100, 0x00);
+            c.chip->WriteWord(0x2007, config);
+        };
+        const auto setup = [&](bool toWord, bool data) {
+            c.link.FarmReset();
+            if (toWord) {
+                c.Send(kLoadConfiguration, 0x3FFF);
+                c.Increment(7);
+            }
+            c.Send(data ? kLoadDataForDataMemory : kLoadDataForProgramMemory, 0x3FFF);
+            for (int command : {kBulkEraseSetup1, kBulkEraseSetup2, kBeginEraseProgrammingCycle})
+                c.Send(command);
+            c.Wait(15);
+            c.Send(kBulkEraseSetup1);
+            c.Send(kBulkEraseSetup2);
+            c.link.FarmReset();
+        };
+        seed(0x3FFF);
+        c.Send(kLoadConfiguration, 0x3FFF);
+        c.Send(kLoadDataForProgramMemory, 0x3FFF);
+        c.Send(kBulkEraseProgramMemory);
+        c.Wait(20); // no trigger: nothing
+        c.link.FarmReset();
+        EXPECT_EQ(c.chip->ReadWord(0x0000), 0x0000);
+        c.Send(kLoadConfiguration, 0x3FFF);
+        c.Send(kLoadDataForProgramMemory, 0x3FFF);
+        c.Send(kBulkEraseProgramMemory);
+        c.Send(kBeginEraseProgrammingCycle);
+        c.Wait(10);
+        c.link.FarmReset();
+        EXPECT_EQ(c.chip->ReadWord(0x0000), 0x3FFF);
+        EXPECT_EQ(c.chip->ReadWord(0x2000), 0x3FFF) << "from the configuration area the IDs go too";
+        EXPECT_EQ(c.chip->ReadWord(0x2007), 0x3FFF);
+
+        seed(f84 ? 0x000F : 0x03FF); // every CP bit on
+        setup(false, false);
+        setup(false, true);
+        EXPECT_EQ(c.chip->ReadWord(0x0000), 0x0000) << "protected: only the setup cycle on the word erases";
+        EXPECT_EQ(c.chip->ReadWord(0x2100), 0x00);
+        setup(true, false);
+        EXPECT_EQ(c.chip->ReadWord(0x0000), 0x3FFF);
+        EXPECT_EQ(c.chip->ReadWord(0x2100), 0xFF);
+        EXPECT_EQ(c.chip->ReadWord(0x2007), 0x3FFF);
+
+        seed(0x3FFF);
+        setup(false, false);
+        setup(false, true);
+        EXPECT_EQ(c.chip->ReadWord(0x0000), f84 ? 0x3FFF : 0x0000);
+        EXPECT_EQ(c.chip->ReadWord(0x2100), f84 ? 0xFF : 0x00);
+        EXPECT_EQ(c.chip->ReadWord(0x2000), 0x0000);
+        EXPECT_TRUE(c.chip->Violations().empty()) << c.LastViolation();
+    }
 }
 
 } // namespace
