@@ -29,6 +29,9 @@ struct TWriteCycle {
     int Begin = kCodeBeginProgramming; // 0x08, or 0x18 Begin Programming Only
     std::optional<int> End;            // sent after the wait: the cycle is externally timed
     std::optional<std::int32_t> Wait;  // ms; none: the record's Tprog (Tdprog for data)
+    // The longest pulse the chip stands, us, from Begin Programming to the
+    // End Programming that ends it (externally timed cycles only).
+    std::optional<std::int32_t> MaxPulseUs;
     friend bool operator==(const TWriteCycle&, const TWriteCycle&) = default;
 };
 

@@ -53,6 +53,10 @@ private:
     void Pump() { host_.ProcessMessages(); }
     void Wait(TFarmLink& link, std::int32_t ms);
     void ResetChip(TFarmLink& link);
+    // A device whose pulses have a maximum: the link's own pace, timed on a
+    // few harmless frames, must end every pulse of the areas to be written
+    // in time; else an error box and false, before anything is written.
+    bool PulseLimitCheck(TFarmLink& link);
     void EraseStep(TFarmLink& link, bool program);
     void SetupCycle(TFarmLink& link);
     void LoadConfigurationUpTo(TFarmLink& link, std::int16_t data, std::int32_t address);

@@ -7,6 +7,7 @@
 
 #include "common/convert.h"
 #include "programmer/farm_operations.h"
+#include "programmer/pulse_limit.h"
 
 namespace vandrel::programmer {
 
@@ -124,6 +125,8 @@ void TFarmOperations::FarmProgram() {
     Pump();
     if (Stopped())
         return;
+    if (!PulseLimitCheck(link))
+        return;
     if (host_.IsChecked(StepBox::EraseProgram)) {
         // Words the chip owns are read before the erase and written back
         // right after it; a run stopped in between would lose them.
@@ -200,6 +203,32 @@ void TFarmOperations::FarmProgram() {
     }
 
     host_.AppendLog(errors == 0 ? std::string("complete.") : std::to_string(errors) + " errors.");
+}
+
+bool TFarmOperations::PulseLimitCheck(TFarmLink& link) {
+    const std::vector<PulseArea> areas =
+        PulseAreas(device_, host_.IsChecked(StepBox::WriteProgram), host_.IsChecked(StepBox::WriteConfigurationMemory),
+                   host_.IsChecked(StepBox::WriteDataMemory));
+    if (areas.empty())
+        return true;
+    // The wait of the first area as the system keeps it, then Increment
+    // frames, which clock like End Programming (two data-level changes) and
+    // leave nothing behind: every step begins with a reset.
+    constexpr int kFrames = 4;
+    Clock& clock = host_.GetClock();
+    link.FarmReset();
+    const std::int64_t start = clock.NowUs();
+    link.Wait(areas.front().waitMs);
+    const std::int64_t waited = clock.NowUs();
+    for (int i = 0; i < kFrames; ++i)
+        link.FarmWrite(kIncrementAddress, -1);
+    const LinkPulseCost cost{std::max<std::int64_t>(waited - start - std::int64_t{areas.front().waitMs} * 1000, 0),
+                             (clock.NowUs() - waited) / kFrames};
+    if (const std::optional<std::string> refusal = PulseRefusal(device_.Name, areas, cost)) {
+        host_.ErrorBox(*refusal);
+        return false;
+    }
+    return true;
 }
 
 bool TFarmOperations::ImageProtects() const {

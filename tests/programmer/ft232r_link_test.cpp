@@ -15,6 +15,7 @@
 #include "programmer/sim_rig.h"
 #include "ftdi/ftdi_port_driver.h"
 #include "simulator/sim_ft232r.h"
+#include "simulator/sim_line_latency.h"
 #include "support/modem_lines_fake.h"
 #include "support/test_devices.h"
 
@@ -297,6 +298,69 @@ TEST(Ft232rLink, APulledCableEndsTheRunAndTheChipIsNotDrivenAgain) {
             EXPECT_NE(last.find(" errors."), std::string::npos) << last;
         }
     }
+}
+
+
+// A pulse maximum against the link's own pace: a per-call link as slow as a
+// USB serial cable is refused before the chip is touched; the fast per-call
+// link and the FT232R link keep to it, and the chip sees no overlong pulse.
+TEST(PulseLimit, ASlowLinkIsRefusedBeforeTheChipIsTouchedAndFastLinksKeepTheMaximum) {
+    struct Case {
+        const char* device;
+        Rig::Link link;
+        std::int64_t latencyUs; // per line call (per USB transfer on the FT232R)
+        bool refused;
+    };
+    for (const Case& k : {Case{"PIC16F73", Rig::Link::PerCall, 1000, true},
+                          Case{"PIC16F72", Rig::Link::PerCall, 200, true},
+                          Case{"PIC16F767", Rig::Link::PerCall, 20, false},
+                          Case{"PIC16F72", Rig::Link::PerCall, 0, false},
+                          Case{"PIC16F73", Rig::Link::Ft232r, 1000, false},
+                          Case{"PIC16F777", Rig::Link::Ft232r, 1000, false}}) {
+        SCOPED_TRACE(std::string(k.device) + " at " + std::to_string(k.latencyUs) + " us");
+        Rig rig(k.link, ShippedDevice(k.device), k.latencyUs);
+        if (k.link == Rig::Link::PerCall)
+            rig.port->SetPeer(std::make_shared<simulator::LineLatency>(rig.peer, rig.clock, k.latencyUs));
+        rig.chip->WriteWord(0x0005, 0x0000);
+        rig.image.SetWord(0x0000, 0x2805);
+        rig.image.SetWord(0x2007, 0x3FFA);
+        rig.host.TickAllSteps();
+        rig.ops.btnGoClick();
+        if (k.refused) {
+            ASSERT_EQ(rig.host.ErrorBoxes.size(), 1u);
+            EXPECT_NE(rig.host.ErrorBoxes[0].find(std::string(k.device) + ": this link ends a programming pulse of "
+                                                                          "program memory after "),
+                      std::string::npos)
+                << rig.host.ErrorBoxes[0];
+            EXPECT_NE(rig.host.ErrorBoxes[0].find("Use a faster link: an RS-232 port or the FT232R link."),
+                      std::string::npos);
+            EXPECT_EQ(rig.chip->ReadWord(0x0005), 0x0000) << "not erased";
+            EXPECT_EQ(rig.chip->ReadWord(0x0000), 0x3FFF) << "not written";
+        } else {
+            EXPECT_TRUE(rig.host.ErrorBoxes.empty()) << rig.host.ErrorBoxes[0];
+            EXPECT_EQ(rig.host.Log.back(), "complete.");
+            EXPECT_EQ(rig.chip->ReadWord(0x0000), 0x2805);
+        }
+        for (const auto& v : rig.chip->Violations())
+            ADD_FAILURE() << v.What;
+    }
+}
+
+// A section without the keys runs as before on the slowest link: the
+// pulse is too long for the chip, which records it, but nothing refuses.
+TEST(PulseLimit, WithoutTheKeysTheRunIsNotChecked) {
+    device::TPicDevice d = ShippedDevice("PIC16F73");
+    d.Algorithm.Program.MaxPulseUs.reset();
+    d.Algorithm.Configuration.MaxPulseUs.reset();
+    Rig rig(Rig::Link::PerCall, d);
+    rig.port->SetPeer(std::make_shared<simulator::LineLatency>(rig.peer, rig.clock, 1000));
+    rig.image.SetWord(0x0000, 0x2805);
+    rig.host.TickOnly({programmer::StepBox::WriteProgram});
+    rig.ops.btnGoClick();
+    EXPECT_TRUE(rig.host.ErrorBoxes.empty());
+    ASSERT_FALSE(rig.chip->Violations().empty());
+    EXPECT_NE(rig.chip->Violations().front().What.find("maximum"), std::string::npos);
+    EXPECT_EQ(rig.chip->ReadWord(0x0000), 0x3FFF) << "the overlong pulse wrote nothing";
 }
 
 } // namespace
