@@ -3,6 +3,7 @@
 // configuration word addresses and implemented bits, EEPROM range.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -137,6 +138,47 @@ TEST(GpasmSpecs, TestProgramsAreTheirSourcesAssembled) {
     }
     EXPECT_EQ(hexFiles, 20); // 14 chips, 6 of them also with their protection on
     fs::remove_all(scratch);
+}
+
+
+// The value a configuration symbol of the assembler's header gives
+// (`_CP_ALL EQU H'0FCF'`), or -1 when the header has no such symbol.
+long HeaderSymbol(const std::string& header, const std::string& symbol) {
+    std::smatch m;
+    if (std::regex_search(header, m, std::regex("(^|\\n)" + symbol + R"(\s+EQU\s+H'([0-9A-Fa-f]+)')")))
+        return std::stol(m[2], nullptr, 16);
+    return -1;
+}
+
+// Every section's protection keys are the bits the assembler's header clears
+// for full code protection (_CP_ALL, else _CP_ON) and for _CPD_ON; a chip
+// whose CP bits guard the EEPROM too (16F84, 16F83) gives the same bits for both.
+TEST(GpasmSpecs, ProtectionKeysAreTheHeadersProtectionBits) {
+    const std::filesystem::path headers = "/usr/share/gputils/header";
+    if (!std::filesystem::exists(headers))
+        GTEST_SKIP() << "gputils headers are not installed";
+    SetDeviceSpecPathOverride(std::string(VANDREL_SOURCE_DIR) + "/picspecs.ini");
+    std::vector<std::string> names;
+    GetDeviceList(names);
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        const TProtection protection = GetDeviceSpec(name).Algorithm.Protection;
+        std::string chip = "p";
+        chip.append(name, 3);
+        for (char& c : chip)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        const std::string header = FileText(headers / (chip + ".inc"));
+        ASSERT_FALSE(header.empty());
+        long cp = HeaderSymbol(header, "_CP_ALL");
+        if (cp < 0)
+            cp = HeaderSymbol(header, "_CP_ON");
+        ASSERT_GE(cp, 0);
+        EXPECT_EQ(protection.Code, ~cp & 0x3FFF);
+        const long cpd = HeaderSymbol(header, "_CPD_ON");
+        EXPECT_EQ(protection.Data, cpd >= 0 ? ~cpd & 0x3FFF : protection.Code == 0x3FF0 ? 0x3FF0 : 0);
+        EXPECT_EQ(protection.Active, 0);
+    }
+    SetDeviceSpecPathOverride("");
 }
 
 } // namespace

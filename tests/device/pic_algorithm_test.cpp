@@ -29,16 +29,16 @@ TEST(AlgorithmKeys, EveryKeyLandsInItsOwnField) {
                              "Erase.Trigger=24\nErase.End=0x17\n"
                              "ProgramMemory.Begin=0x18\nProgramMemory.End=0x17\nProgramMemory.Wait=2\n"
                              "ConfigurationMemory.Begin=0x08\nConfigurationMemory.End=0x0A\nConfigurationMemory.Wait=0\n"
-                             "DataMemory.Begin=0x18\nDataMemory.End=0x0E\nDataMemory.Wait=7\n"
+                             "DataMemory.Begin=0x18\nDataMemory.End=0x0E\nDataMemory.Wait=7\nDataMemory.MaxPulse=3000\n"
                              "Calibration.OSCCAL=0x3FF\nCalibration.BG=0x3000\nConfigurationWord.Mask=0x01FF\n");
     EXPECT_EQ(a.Erase.ProgramCommand, 0x1F);
     EXPECT_TRUE(a.Erase.LoadConfiguration);
     EXPECT_TRUE(a.Erase.PreloadProgram && a.Erase.PreloadData);
     EXPECT_EQ(a.Erase.Trigger, 0x18);
     EXPECT_EQ(a.Erase.End, 0x17);
-    EXPECT_EQ(a.Program, (TWriteCycle{0x18, 0x17, 2}));
-    EXPECT_EQ(a.Configuration, (TWriteCycle{0x08, 0x0A, 0}));
-    EXPECT_EQ(a.Data, (TWriteCycle{0x18, 0x0E, 7}));
+    EXPECT_EQ(a.Program, (TWriteCycle{0x18, 0x17, 2, std::nullopt}));
+    EXPECT_EQ(a.Configuration, (TWriteCycle{0x08, 0x0A, 0, std::nullopt}));
+    EXPECT_EQ(a.Data, (TWriteCycle{0x18, 0x0E, 7, 3000}));
     EXPECT_EQ(a.Calibration.Osccal, 0x03FF);
     EXPECT_EQ(a.Calibration.BandgapMask, 0x3000);
     EXPECT_EQ(a.ConfigurationMasks, (std::vector<std::uint16_t>{0x01FF}));
@@ -51,8 +51,10 @@ TEST(AlgorithmKeys, ValuesOutsideTheirListCountAsMissing) {
     const TAlgorithm a = Read("Erase.Program=0x09 ; chip erase\nErase.Program=0x1F\n"
                              "Erase.Trigger=0x09\nErase.End=0x08\nErase.Preload=2\nErase.LoadConfiguration=yes\n"
                              "ProgramMemory.Begin=0x09\nProgramMemory.End=0x18\nProgramMemory.Wait=-5\n"
-                             "DataMemory.Wait=5 ms\nConfigurationMemory.Begin=0x58\n");
-    EXPECT_TRUE(a.IsOneWord()) << "first key counts; its trailing comment makes it no number";
+                             "DataMemory.Wait=5 ms\nConfigurationMemory.Begin=0x58\n"
+                             "ProgramMemory.MaxPulse=1000\nDataMemory.MaxPulse=-3\n");
+    EXPECT_TRUE(a.IsOneWord()) << "first key counts; its trailing comment makes it no number; a pulse maximum "
+                                  "only with an End Programming";
     EXPECT_EQ(Read("Erase.Program=0x0B\n").Erase.ProgramCommand, 0x09);
 }
 

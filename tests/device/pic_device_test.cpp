@@ -291,7 +291,7 @@ TEST(ShippedSpecFileTest, ParsesIntoTheExpectedRecords)
 
     const TAlgorithm f877a = GetDeviceSpec("PIC16F877A").Algorithm;
     EXPECT_EQ(f877a.Erase.ProgramCommand, 0x1F);
-    EXPECT_EQ(f877a.Program, (TWriteCycle{0x18, 0x17, 2}));
+    EXPECT_EQ(f877a.Program, (TWriteCycle{0x18, 0x17, 2, std::nullopt}));
     EXPECT_EQ(f877a.Configuration, TWriteCycle{});
     EXPECT_EQ(f877a.Data, TWriteCycle{});
     EXPECT_EQ(f877a.Erase.Trigger, 0x08);
@@ -299,7 +299,7 @@ TEST(ShippedSpecFileTest, ParsesIntoTheExpectedRecords)
 
     const TAlgorithm f88 = GetDeviceSpec("PIC16F88").Algorithm;
     for (const TWriteCycle& cycle : {f88.Program, f88.Configuration, f88.Data})
-        EXPECT_EQ(cycle, (TWriteCycle{0x18, 0x17, std::nullopt}));
+        EXPECT_EQ(cycle, (TWriteCycle{0x18, 0x17, std::nullopt, std::nullopt}));
     EXPECT_EQ(f88.Erase.End, 0x17);
     EXPECT_EQ(f88.ConfigurationMasks, (std::vector<std::uint16_t>{0x3FFF, 0x0003}));
     EXPECT_EQ(GetDeviceSpec("PIC16F819").Algorithm.Program, f88.Program);
