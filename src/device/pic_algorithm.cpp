@@ -45,7 +45,7 @@ TWriteCycle ReadWriteCycle(const std::vector<std::string>& section, std::string_
     if (const std::int32_t wait = ReadSpecValue(section, area, ".Wait"); wait >= 0)
         cycle.Wait = wait;
     // A maximum only means something for a cycle its End Programming ends.
-    if (const std::int32_t most = ReadSpecValue(section, area + ".MaxPulse"); most > 0 && cycle.End)
+    if (const std::int32_t most = ReadSpecValue(section, area, ".MaxPulse"); most > 0 && cycle.End)
         cycle.MaxPulseUs = most;
     return cycle;
 }
