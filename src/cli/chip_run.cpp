@@ -107,27 +107,13 @@ ChipCheck ReadDeviceId(ChipSession& session, CliContext& ctx, const device::TPic
         ctx.record->chip = check.identity;
     if (!host.Span.started || !host.Span.ended)
         return check;
+    check.pace = programmer::PaceOfRun(plan, host.Span, host.Points, session.Link(), session.UsPerByte());
     if (session.Link() == LinkKind::Ft232r) {
-        check.pace = programmer::MeasureTransferPace(host.Span.Times(), plan.span.Transfers(), plan.span.Bytes(),
-                                                     session.UsPerByte());
         if (check.pace)
             session.Trace("trace: adapter: " + Micro(check.pace->usPerTransfer) + " per USB transfer and " +
                           Micro(check.pace->usPerByte) + " per byte (" + programmer::GroupThousands(plan.span.Transfers()) +
                           " transfers in " + Seconds(host.Span.Times().elapsedUs) + ")");
         return check;
-    }
-    check.pace = programmer::MeasurePace(host.Span.Times(), plan.span.Calls());
-    // The real run showed the planned run's statuses: the planned calls between
-    // two of them took the time measured between the same two.
-    if (check.pace && host.Points.size() == plan.points.size()) {
-        std::vector<programmer::Stretch> stretches;
-        for (std::size_t i = 1; i < plan.points.size(); ++i)
-            if (plan.points[i].waits == plan.points[i - 1].waits)
-                stretches.push_back({plan.points[i].calls - plan.points[i - 1].calls,
-                                     host.Points[i].atUs - host.Points[i - 1].atUs,
-                                     host.Points[i].waitUs - host.Points[i - 1].waitUs});
-        if (const auto steady = programmer::SteadyUsPerCall(stretches))
-            check.pace->usPerCall = *steady;
     }
     TracePace(session, check.pace, host.Span, plan.span.Calls());
     return check;
@@ -202,9 +188,7 @@ RunReport RunOnConsole(ChipSession& session, CliContext& ctx, Console& console, 
                        const OperationPlan& plan, std::optional<programmer::Pace> pace, const RunDisplay& display) {
     std::optional<programmer::RunEstimate> estimate;
     if (pace) {
-        const programmer::MeasuredTimes planned = plan.span.Times();
-        estimate = programmer::RunEstimate{*pace,          plan.span.Calls(),     planned.askedUs,
-                                           planned.waits, plan.span.Transfers(), plan.span.Bytes()};
+        estimate = EstimateOf(plan, *pace);
         console.Note(programmer::DescribeEstimate(*estimate));
     }
 

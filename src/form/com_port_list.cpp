@@ -3,14 +3,42 @@
 #include <cstdint>
 
 #include "common/convert.h"
+#include "simulator/sim_ft232r.h"
 #include "simulator/sim_programmer.h"
 
 namespace vandrel::form {
 
-PortList SystemPorts() {
+namespace {
+constexpr std::string_view kCablePrefix = "FT232R ";
+} // namespace
+
+std::string CablePortName(const ftdi::FtdiDeviceInfo& cable) {
+    if (!cable.serial.empty())
+        return std::string(kCablePrefix) + cable.serial;
+    return std::string(kCablePrefix) + std::to_string(cable.bus) + "-" + std::to_string(cable.address);
+}
+
+std::optional<ftdi::FtdiTarget> CableOfPortName(std::string_view name) {
+    if (!name.starts_with(kCablePrefix) || name.size() == kCablePrefix.size())
+        return std::nullopt;
+    return ftdi::ParseFtdiPortName("ftdi:" + std::string(name.substr(kCablePrefix.size())));
+}
+
+PortList SystemPorts(ftdi::FtdiBus* cables) {
     PortList ports = serial::EnumerateComPorts();
-    if (const auto device = simulator::SimulatorDeviceFromEnvironment())
+    const auto device = simulator::SimulatorDeviceFromEnvironment();
+    if (device)
         ports.push_back({serial::kSimulatorPortName, "simulated " + device->Name});
+    std::shared_ptr<ftdi::FtdiBus> system;
+    if (cables == nullptr) {
+        system = ftdi::MakeSystemFtdiBus();
+        cables = system.get();
+    }
+    ftdi::FtdiProblem problem; // a bus that cannot be listed lists nothing
+    for (const ftdi::FtdiDeviceInfo& cable : cables->List(problem))
+        ports.push_back({CablePortName(cable), cable.description});
+    if (device)
+        ports.push_back({CablePortName(simulator::SimulatedCableInfo()), "simulated FT232R with " + device->Name});
     return ports;
 }
 
@@ -34,8 +62,14 @@ void InsertPortSorted(PortList& list, const serial::ComPortInfo& port) {
 void ListComPorts(PortList& list, const PortSource& source) {
     list.clear();
     const PortList found = source ? source() : SystemPorts();
-    for (const auto& port : found)
-        InsertPortSorted(list, port);
+    PortList cables;
+    for (const auto& port : found) {
+        if (CableOfPortName(port.Name))
+            cables.push_back(port);
+        else
+            InsertPortSorted(list, port);
+    }
+    list.insert(list.end(), cables.begin(), cables.end());
 }
 
 } // namespace vandrel::form

@@ -1,14 +1,20 @@
 #include "form/form_core.h"
 
 #include <array>
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
 #include "common/convert.h"
 #include "common/scope_exit.h"
 #include "device/pic_device.h"
+#include "ftdi/ftdi_held_bus.h"
+#include "ftdi/ftdi_port_driver.h"
 #include "image/image_source.h"
 #include "serial/sim_port_driver.h"
+#include "simulator/sim_ft232r.h"
+#include "simulator/sim_line_latency.h"
 #include "simulator/sim_programmer.h"
 
 namespace vandrel::form {
@@ -67,6 +73,25 @@ bool IsExistingFile(const std::string& path) {
     return std::filesystem::is_regular_file(std::filesystem::path(text), error);
 }
 
+// VANDREL1_SIM_LATENCY: the simulated adapter's time per line call and the
+// simulated FT232R's per USB transfer, in microseconds; -1 when not set.
+std::int64_t SimulatedLatencyUs() {
+    const char* text = std::getenv("VANDREL1_SIM_LATENCY");
+    if (text == nullptr || *text == '\0')
+        return -1;
+    char* end = nullptr;
+    const long long value = std::strtoll(text, &end, 10);
+    return *end == '\0' && value >= 0 ? value : -1;
+}
+
+// The simulated cable's bytes on the real clock: slept off a quarter of a
+// millisecond at a time.
+constexpr std::int64_t kShortestSleepUs = 250;
+
+double UsPerCableByte() {
+    return 1e6 / ftdi::Ft232rTiming{}.bytesPerSecond;
+}
+
 std::vector<std::string> PortNames(const PortList& ports) {
     std::vector<std::string> names;
     for (const auto& port : ports)
@@ -91,7 +116,8 @@ FileFilter HexFileFilter() {
 }
 
 TFormCore::TFormCore(FormView& view, SettingsStore& settings, Clock& clock, PortSource ports)
-    : view_(view), settings_(settings), clock_(clock), portSource_(std::move(ports)) {
+    : view_(view), settings_(settings), clock_(clock), portSource_(std::move(ports)),
+      cableProblem_(std::make_shared<ftdi::FtdiProblem>()), recorder_(clock) {
     SetUpComm();
 }
 
@@ -117,14 +143,49 @@ void TFormCore::SetUpComm() {
         [this] { view_.PostToWindow([this] { CommX1.ProcessNotifications(); }); });
 
     // With VANDREL1_SIMULATOR naming a device, COM0 is the simulated adapter
-    // and chip; every other port is the machine's own.
+    // and chip, and the simulated FT232R carries the same chip; every other
+    // port is the machine's own.
+    serial::PortDriverFactory ports = [](const std::string&) { return serial::MakePlatformPortDriver(); };
     if (const auto device = simulator::SimulatorDeviceFromEnvironment()) {
         simulator::SimulatorSetup setup = simulator::MakeUserSimulator(*device, clock_);
         simPort_ = setup.port;
         simChip_ = setup.chip;
-        CommX1.SetDriverFactory(simulator::MakeSimulatorFactory(
-            simPort_, [](const std::string&) { return serial::MakePlatformPortDriver(); }));
+        const std::int64_t latencyUs = SimulatedLatencyUs();
+        if (latencyUs > 0)
+            simPort_->SetPeer(std::make_shared<simulator::LineLatency>(simChip_, clock_, latencyUs));
+        simCable_ = std::make_shared<simulator::SimFt232r>(
+            simChip_, clock_, latencyUs >= 0 ? latencyUs : simulator::kDefaultTransferLatencyUs);
+        simCable_->SetShortestSleep(kShortestSleepUs);
+        ports = simulator::MakeSimulatorFactory(simPort_, std::move(ports));
     }
+    // A run on an FT232R entry opens its cable, whatever port number it ran under.
+    CommX1.SetDriverFactory([this, ports = std::move(ports)](const std::string& deviceName) {
+        if (runCable_)
+            return ftdi::MakeFtdiPortFactory(heldCable_, *runCable_, {}, cableProblem_)(deviceName);
+        return ports(deviceName);
+    });
+}
+
+void TFormCore::ReleaseCable() {
+    if (operationActive_)
+        return;
+    if (heldCable_)
+        heldCable_->Release();
+    heldCable_.reset();
+    runCable_.reset();
+}
+
+programmer::Pace TFormCore::PaceOf(const std::string& port) const {
+    if (const auto it = paces_.find(port); it != paces_.end())
+        return it->second;
+    programmer::Pace pace;
+    if (CableOfPortName(port)) {
+        pace.usPerTransfer = 1000;
+        pace.usPerByte = UsPerCableByte();
+    } else {
+        pace.usPerCall = 1000;
+    }
+    return pace;
 }
 
 // ---------------------------------------------------------------------------
@@ -232,6 +293,7 @@ void TFormCore::SelectEntry(Control list, const std::vector<std::string>& entrie
 // Events
 
 void TFormCore::Clicked(Control control) {
+    const ScopeExit release([this] { ReleaseCable(); });
     Guarded([&] {
         switch (control) {
         case Control::btnOpenHexFile: btnOpenHexFileClick(); return;
@@ -515,9 +577,48 @@ void TFormCore::cbVerifyGrpClick(Control sender) {
 // ---------------------------------------------------------------------------
 // Operations
 
+void TFormCore::PlanRun(const programmer::OperationRequest& request, const device::TPicDevice& device,
+                        bool quiet) {
+    // The plan runs beside the run on a worker, on copies of its own.
+    RunTiming timing;
+    timing.link = runCable_ ? programmer::LinkKind::Ft232r : programmer::LinkKind::PerCall;
+    timing.port = view_.Text(Control::cmbSerialPortList);
+    timing.quiet = quiet;
+    image::THexFile image =
+        request.kind == programmer::OperationRequest::Kind::Program ? *hexImage_ : image::THexFile();
+    image.SetProcessEventsHook(nullptr);
+    image.SetChecksumErrorHook(nullptr);
+    timing.plan = std::async(std::launch::async,
+                             [device, image = std::move(image), request, link = timing.link] {
+                                 return programmer::PlanOperation(device, image, request, link);
+                             });
+    timing_ = std::move(timing);
+}
+
 void TFormCore::RunOperation(const std::function<void()>& start) {
     operationActive_ = true;
+    const std::string port = view_.Text(Control::cmbSerialPortList);
+    runCable_ = CableOfPortName(port);
+    if (runCable_ && !heldCable_) {
+        std::shared_ptr<ftdi::FtdiBus> bus = simCable_;
+        if (!simCable_ || runCable_->serial != simulator::kSimFt232rSerial) {
+            if (!systemCables_)
+                systemCables_ = ftdi::MakeSystemFtdiBus();
+            bus = systemCables_;
+        }
+        heldCable_ = std::make_shared<ftdi::HeldFtdiBus>(bus);
+    }
+    for (const MenuCommandSpec& command : MenuCommandTable())
+        if (command.IdleOnly)
+            view_.SetMenuEnabled(command.Id, false);
+    recorder_.Points.clear();
+    recorder_.Span = {};
+    recorder_.RecordPoints = true;
     const ScopeExit ended([this] {
+        EndEstimate();
+        for (const MenuCommandSpec& command : MenuCommandTable())
+            if (command.IdleOnly)
+                view_.SetMenuEnabled(command.Id, true);
         operationActive_ = false;
         if (closePending_) {
             closePending_ = false;
@@ -536,8 +637,19 @@ void TFormCore::btnGoClick() {
     if (!ChipMatchesBeforeWrite() || closePending_)
         return;
     RunOperation([this] {
-        if (PrepareDownloadImage() && !closePending_)
-            farm_->btnGoClick();
+        if (!PrepareDownloadImage() || closePending_)
+            return;
+        // Planned with the boxes as they read now and the image brought up to the path.
+        programmer::OperationRequest request;
+        request.hexPath = HexFilePath();
+        using programmer::StepBox;
+        for (const StepBox box : {StepBox::EraseProgram, StepBox::EraseDataMemory, StepBox::WriteProgram,
+                                  StepBox::WriteConfigurationMemory, StepBox::WriteDataMemory, StepBox::VerifyProgram,
+                                  StepBox::VerifyConfigurationMemory, StepBox::VerifyDataMemory})
+            if (IsChecked(box))
+                request.steps.insert(box);
+        PlanRun(request, CurrentDevice, false);
+        farm_->btnGoClick();
     });
 }
 
@@ -546,7 +658,49 @@ void TFormCore::btnDumpClick() {
         farm_->btnDumpClick();
         return;
     }
-    RunOperation([this] { farm_->btnDumpClick(); });
+    RunOperation([this] {
+        try {
+            PlanRun(programmer::DumpRequest(StrToInt("$" + DumpAddressText()), StrToInt("$" + DumpSizeText())),
+                    CurrentDevice, false);
+        } catch (const EConvertError&) {
+            // fields that do not convert: the run says so itself
+        }
+        farm_->btnDumpClick();
+    });
+}
+
+void TFormCore::EstimateWhenPlanned() {
+    if (!timing_ || timing_->shown)
+        return;
+    if (!timing_->planned) {
+        if (!timing_->plan.valid() ||
+            timing_->plan.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+            return;
+        timing_->planned = timing_->plan.get();
+    }
+    timing_->shown = true;
+    if (!timing_->quiet)
+        view_.SetProgressText(
+            "about " + programmer::FormatDuration(EstimateOf(*timing_->planned, PaceOf(timing_->port)).TotalUs()));
+}
+
+void TFormCore::EndEstimate() {
+    if (!timing_)
+        return;
+    const ScopeExit done([this] { timing_.reset(); });
+    const programmer::OperationSpan& span = recorder_.Span;
+    const bool ran = span.started && span.ended;
+    if (ran && !stopRequested_) {
+        if (!timing_->planned && timing_->plan.valid())
+            timing_->planned = timing_->plan.get();
+        if (const auto pace = programmer::PaceOfRun(*timing_->planned, span, recorder_.Points, timing_->link,
+                                                    UsPerCableByte()))
+            paces_[timing_->port] = *pace;
+    }
+    if (timing_->quiet)
+        return;
+    const std::string took = programmer::FormatDuration(span.Times().elapsedUs);
+    view_.SetProgressText(!ran ? std::string() : stopRequested_ ? "stopped after " + took : "took " + took);
 }
 
 } // namespace vandrel::form

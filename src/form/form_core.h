@@ -10,6 +10,8 @@
 // form_core.cpp holds start-up and the handlers, form_core_host.cpp the
 // displays and the operations' side.
 #include <functional>
+#include <future>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,13 +27,18 @@
 #include "programmer/device_id.h"
 #include "programmer/farm_operations.h"
 #include "programmer/operation_host.h"
+#include "programmer/run_plan.h"
 #include "serial/comm_x.h"
 
+namespace vandrel::ftdi {
+class HeldFtdiBus;
+}
 namespace vandrel::serial {
 class SimPort;
 }
 namespace vandrel::simulator {
 class SimChip;
+class SimFt232r;
 }
 
 namespace vandrel::form {
@@ -136,8 +143,12 @@ public:
     // --- Owned objects ---
     serial::TCommX CommX1;
     image::THexFile* HexImage() const { return hexImage_.get(); }
-    // The simulated chip behind COM0, when the simulator is on.
+    // The simulated chip behind COM0 and the simulated FT232R, when the simulator is on.
     simulator::SimChip* SimulatedChip() const { return simChip_.get(); }
+    simulator::SimFt232r* SimulatedCable() const { return simCable_.get(); }
+    // The pace the window expects of a port: measured by its last run there,
+    // else a typical one (1 ms per line change or per USB transfer).
+    programmer::Pace PaceOf(const std::string& port) const;
 
 private:
     void SetUpComm();
@@ -152,6 +163,13 @@ private:
     bool PrepareDownloadImage();
     // Runs an operation's start; a close asked for meanwhile follows its end.
     void RunOperation(const std::function<void()>& start);
+    // Called by an operation's start: the run is planned beside it, its
+    // estimate shown (unless quiet) and the port's pace measured.
+    void PlanRun(const programmer::OperationRequest& request, const device::TPicDevice& device, bool quiet);
+    // The cable claimed for a press, given back once it has ended.
+    void ReleaseCable();
+    void EstimateWhenPlanned();
+    void EndEstimate();
     void SelectEntry(Control list, const std::vector<std::string>& entries,
                      const std::string& text);
     void ShowProgress();
@@ -202,6 +220,28 @@ private:
     std::unique_ptr<image::THexFile> chipImage_; // chipOps_'s image, never written
     std::unique_ptr<programmer::TFarmOperations> chipOps_;
     bool checkBeforeWrite_ = false;
+
+    // FT232R cables: the simulated one, the system's bus, the cable of the
+    // run (claimed once for a press) and what went wrong with it.
+    std::shared_ptr<simulator::SimFt232r> simCable_;
+    std::shared_ptr<ftdi::FtdiBus> systemCables_;
+    std::shared_ptr<ftdi::HeldFtdiBus> heldCable_;
+    std::optional<ftdi::FtdiTarget> runCable_;
+    std::shared_ptr<ftdi::FtdiProblem> cableProblem_;
+
+    // The run under way: its plan (made on a worker beside it), its points
+    // and span as they happen, and whether its estimate shows.
+    struct RunTiming {
+        std::future<programmer::OperationPlan> plan;
+        std::optional<programmer::OperationPlan> planned;
+        programmer::LinkKind link = programmer::LinkKind::PerCall;
+        std::string port;
+        bool quiet = false;
+        bool shown = false;
+    };
+    std::optional<RunTiming> timing_;
+    programmer::RunRecorder recorder_;
+    std::map<std::string, programmer::Pace> paces_;
 };
 
 } // namespace vandrel::form

@@ -53,6 +53,7 @@ FileFilter TextFileFilter() {
 } // namespace
 
 void TFormCore::MenuChosen(MenuCommand command) {
+    const ScopeExit release([this] { ReleaseCable(); });
     Guarded([&] {
         switch (command) {
         case MenuCommand::SaveChipAs:
@@ -84,6 +85,7 @@ std::optional<std::vector<std::string>> TFormCore::DumpChip(const device::TPicDe
     const ScopeExit done([this] { chipDump_.reset(); });
     bool ran = false;
     RunOperation([&] {
+        PlanRun(programmer::DumpRequest(address, count), device, quiet);
         chipOps_->btnDumpClick();
         ran = true;
     });
@@ -181,7 +183,7 @@ void TFormCore::ReadChipClick() {
     if (!words)
         return; // stopped or failed: nothing is written
     if (const std::string locked = programmer::ProtectionOf(*words, device); !locked.empty())
-        if (!view_.AskYesNo(PortText() + ": " + locked + ". Write the file anyway?"))
+        if (!view_.AskYesNo(view_.Text(Control::cmbSerialPortList) + ": " + locked + ". Write the file anyway?"))
             return;
     image::THexFile chip;
     const programmer::ReadCounts counts = programmer::ChipImageFromLog(*words, device, false, chip);

@@ -53,6 +53,7 @@ Control ButtonOf(OperationButton button) {
 // Status, log, progress
 
 void TFormCore::ShowStatus(const std::string& text) {
+    recorder_.OnStatus(text);
     view_.SetStatusText(text);
 }
 
@@ -100,6 +101,7 @@ void TFormCore::ShowProgress() {
 }
 
 void TFormCore::ProcessMessages() {
+    EstimateWhenPlanned();
     view_.ProcessPendingMessages();
 }
 
@@ -145,6 +147,8 @@ bool TFormCore::IsChecked(StepBox box) const {
 }
 
 void TFormCore::TickLvp() {
+    recorder_.OnFirstStep();
+    EstimateWhenPlanned();
     view_.SetChecked(Control::cbLVP, true);
 }
 
@@ -167,7 +171,10 @@ std::string TFormCore::DumpSizeText() const {
 }
 
 std::string TFormCore::PortText() const {
-    return view_.Text(Control::cmbSerialPortList);
+    // A cable runs under the simulated adapter's number; the driver factory
+    // opens the cable for it.
+    const std::string port = view_.Text(Control::cmbSerialPortList);
+    return CableOfPortName(port) ? std::string(serial::kSimulatorPortName) : port;
 }
 
 std::string TFormCore::ButtonCaption(OperationButton button) const {
@@ -183,7 +190,7 @@ void TFormCore::SetButtonEnabled(OperationButton button, bool enabled) {
 }
 
 Clock& TFormCore::GetClock() {
-    return clock_;
+    return recorder_.Meter(); // the same clock, its waits measured for the pace
 }
 
 } // namespace vandrel::form

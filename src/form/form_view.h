@@ -66,6 +66,9 @@ public:
     virtual void DestroyProgressBar() = 0;
     // Shows a position within a range; the core keeps min <= position <= max.
     virtual void ShowProgress(std::int32_t min, std::int32_t max, std::int32_t position) = 0;
+    // A text shown on the progress bar ("about 12 s", "took 11.9 s"); empty:
+    // none, the bar alone.
+    virtual void SetProgressText(const std::string& text) = 0;
 
     // A modal file-open dialog; the chosen path, none on cancel.
     virtual std::optional<std::string> OpenDialog(const FileFilter& filter,
@@ -87,6 +90,8 @@ public:
     virtual void CopyToClipboard(const std::string& text) = 0;
     // Shows a checkable menu command ticked or not.
     virtual void SetMenuChecked(MenuCommand command, bool checked) = 0;
+    // Shows a menu command available or greyed.
+    virtual void SetMenuEnabled(MenuCommand command, bool enabled) = 0;
     // Lets the window handle the messages waiting for it (clicks, paints).
     virtual void ProcessPendingMessages() = 0;
     // Runs `work` on the window's thread soon; callable from any thread.

@@ -17,10 +17,10 @@ constexpr std::array<MenuSpec, 4> kMenus = {{
 
 // clang-format off
 constexpr std::array<MenuCommandSpec, kMenuCommandCount> kCommands = {{
-    {SaveChipAs,       Menu::File, "actSaveChipAs",       "&Save chip as...",               'S'},
+    {SaveChipAs,       Menu::File, "actSaveChipAs",       "&Save chip as...",               'S', false, false, true},
     {SaveLog,          Menu::File, "actSaveLog",          "Save &log as...",                'L'},
-    {ReadChip,         Menu::Chip, "actReadChip",         "&Read into HEX file...",         'R'},
-    {Detect,           Menu::Chip, "actDetect",           "&Detect",                        'D'},
+    {ReadChip,         Menu::Chip, "actReadChip",         "&Read into HEX file...",         'R', false, false, true},
+    {Detect,           Menu::Chip, "actDetect",           "&Detect",                        'D', false, false, true},
     {CheckBeforeWrite, Menu::Chip, "actCheckBeforeWrite", "&Check the chip before writing", 0, true, true},
     {CopyLog,          Menu::Edit, "actCopyLog",          "&Copy log",                      'C'},
     {About,            Menu::Help, "actAbout",            "&About",                         0},

@@ -43,6 +43,7 @@ struct MenuCommandSpec {
     char ShortcutKey = 0;     // with Ctrl+Shift; 0: none
     bool Checkable = false;
     bool SeparatorBefore = false;
+    bool IdleOnly = false;    // starts a run of its own: greyed while one is going
 };
 
 std::span<const MenuSpec> MenuTable();

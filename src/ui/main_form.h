@@ -90,6 +90,7 @@ private:
     void CreateProgressBar() override;
     void DestroyProgressBar() override;
     void ShowProgress(std::int32_t min, std::int32_t max, std::int32_t position) override;
+    void SetProgressText(const std::string& text) override;
     std::optional<std::string> OpenDialog(const form::FileFilter& filter,
                                           const std::string& initialFile) override;
     std::optional<std::string> SaveDialog(const form::FileFilter& filter,
@@ -100,6 +101,7 @@ private:
     std::vector<std::string> LogLines() const override;
     void CopyToClipboard(const std::string& text) override;
     void SetMenuChecked(form::MenuCommand command, bool checked) override;
+    void SetMenuEnabled(form::MenuCommand command, bool enabled) override;
     void ProcessPendingMessages() override;
     void PostToWindow(std::function<void()> work) override;
     void CloseWindow() override;

@@ -139,6 +139,10 @@ void TForm1::ShowProgress(std::int32_t min, std::int32_t max, std::int32_t posit
     statusBar_->ShowProgress(min, max, position);
 }
 
+void TForm1::SetProgressText(const std::string& text) {
+    statusBar_->ShowProgressText(ToQt(text));
+}
+
 QProgressBar* TForm1::ProgressBar() const {
     return statusBar_->ProgressBar();
 }
@@ -187,6 +191,10 @@ void TForm1::CopyToClipboard(const std::string& text) {
 
 void TForm1::SetMenuChecked(form::MenuCommand command, bool checked) {
     actions_[static_cast<std::size_t>(command)]->setChecked(checked);
+}
+
+void TForm1::SetMenuEnabled(form::MenuCommand command, bool enabled) {
+    actions_[static_cast<std::size_t>(command)]->setEnabled(enabled);
 }
 
 void TForm1::ProcessPendingMessages() {

@@ -57,6 +57,10 @@ void TStatusBar::resizeEvent(QResizeEvent* event) {
 void TStatusBar::ApplyProgress() {
     if (!progressBar_)
         return;
+    // The text stands for itself (no per cent sign is put in).
+    progressBar_->setFormat(text_);
+    progressBar_->setTextVisible(!text_.isEmpty());
+    progressBar_->setAlignment(Qt::AlignCenter);
     // A bar whose range is empty shows empty (Qt would animate it as busy).
     if (max_ > min_) {
         progressBar_->setRange(min_, max_);
@@ -71,6 +75,11 @@ void TStatusBar::ShowProgress(std::int32_t min, std::int32_t max, std::int32_t p
     min_ = min;
     max_ = max;
     position_ = position;
+    ApplyProgress();
+}
+
+void TStatusBar::ShowProgressText(const QString& text) {
+    text_ = text;
     ApplyProgress();
 }
 

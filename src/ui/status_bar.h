@@ -34,6 +34,8 @@ public:
     void PlaceProgressBar();
     // Shows `position` within `min`..`max` (kept when there is no bar yet).
     void ShowProgress(std::int32_t min, std::int32_t max, std::int32_t position);
+    // A text on the bar; empty: none (kept when there is no bar yet).
+    void ShowProgressText(const QString& text);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -47,6 +49,7 @@ private:
     std::int32_t min_ = 0;
     std::int32_t max_ = 100;
     std::int32_t position_ = 0;
+    QString text_;
 };
 
 } // namespace vandrel::ui

@@ -65,6 +65,7 @@ private:
     void CreateProgressBar() override;
     void DestroyProgressBar() override;
     void ShowProgress(std::int32_t min, std::int32_t max, std::int32_t position) override;
+    void SetProgressText(const std::string& text) override;
     std::optional<std::string> OpenDialog(const form::FileFilter& filter,
                                           const std::string& initialFile) override;
     std::optional<std::string> SaveDialog(const form::FileFilter& filter,
@@ -75,6 +76,7 @@ private:
     std::vector<std::string> LogLines() const override;
     void CopyToClipboard(const std::string& text) override;
     void SetMenuChecked(form::MenuCommand command, bool checked) override;
+    void SetMenuEnabled(form::MenuCommand command, bool enabled) override;
     void ProcessPendingMessages() override;
     void PostToWindow(std::function<void()> work) override;
     void CloseWindow() override;
@@ -83,6 +85,7 @@ private:
     std::unique_ptr<form::TFormCore> core_;
     std::array<HWND, form::kControlCount> handles_{};
     HWND progressBar_ = nullptr;
+    std::wstring progressText_; // painted over the bar by its subclass
     HMENU menuBar_ = nullptr;
     HFONT windowFont_ = nullptr;
     HFONT logFont_ = nullptr;

@@ -119,12 +119,49 @@ void TMainWindow::SetStatusText(const std::string& text) {
                    reinterpret_cast<LPARAM>(Widen(text).c_str()));
 }
 
+namespace {
+
+// The progress control has no text of its own: its subclass paints the
+// window's text centred over what the control painted.
+LRESULT CALLBACK ProgressTextProc(HWND bar, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                  DWORD_PTR data) {
+    if (message == WM_NCDESTROY)
+        ::RemoveWindowSubclass(bar, ProgressTextProc, 1);
+    if (message != WM_PAINT)
+        return ::DefSubclassProc(bar, message, wParam, lParam);
+    const LRESULT result = ::DefSubclassProc(bar, message, wParam, lParam);
+    const std::wstring& text = *reinterpret_cast<const std::wstring*>(data);
+    if (!text.empty()) {
+        HDC dc = ::GetDC(bar);
+        RECT area = {};
+        ::GetClientRect(bar, &area);
+        const HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(
+                                                   ::GetParent(bar), WM_GETFONT, 0, 0)));
+        ::SetBkMode(dc, TRANSPARENT);
+        ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &area,
+                    DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+        ::SelectObject(dc, old);
+        ::ReleaseDC(bar, dc);
+    }
+    return result;
+}
+
+} // namespace
+
 void TMainWindow::CreateProgressBar() {
     progressBar_ = ::CreateWindowExW(
         0, PROGRESS_CLASSW, nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 0, 0,
         Handle(Control::StatusBar1), reinterpret_cast<HMENU>(static_cast<INT_PTR>(kProgressBarId)),
         reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(hwnd_, GWLP_HINSTANCE)), nullptr);
+    if (progressBar_)
+        ::SetWindowSubclass(progressBar_, ProgressTextProc, 1, reinterpret_cast<DWORD_PTR>(&progressText_));
     Layout();
+}
+
+void TMainWindow::SetProgressText(const std::string& text) {
+    progressText_ = Widen(text);
+    if (progressBar_)
+        ::InvalidateRect(progressBar_, nullptr, TRUE);
 }
 
 void TMainWindow::DestroyProgressBar() {
@@ -243,6 +280,12 @@ void TMainWindow::SetMenuChecked(form::MenuCommand command, bool checked) {
     if (menuBar_)
         ::CheckMenuItem(menuBar_, static_cast<UINT>(form::MenuCommandId(command)),
                         MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+}
+
+void TMainWindow::SetMenuEnabled(form::MenuCommand command, bool enabled) {
+    if (menuBar_)
+        ::EnableMenuItem(menuBar_, static_cast<UINT>(form::MenuCommandId(command)),
+                         MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
 }
 
 void TMainWindow::ProcessPendingMessages() {

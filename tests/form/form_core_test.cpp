@@ -13,6 +13,7 @@
 #include "image/hex_file.h"
 #include "simulator/sim_programmer.h"
 #include "scripted_view.h"
+#include "support/set_env.h"
 #include "support/temp_dir.h"
 
 namespace vandrel::form::test {
@@ -21,14 +22,7 @@ namespace {
 using C = Control;
 
 void SetSimulator(const char* device) {
-#ifdef _WIN32
-    _putenv_s("VANDREL1_SIMULATOR", device ? device : "");
-#else
-    if (device)
-        setenv("VANDREL1_SIMULATOR", device, 1);
-    else
-        unsetenv("VANDREL1_SIMULATOR");
-#endif
+    vandrel::test::SetEnv("VANDREL1_SIMULATOR", device);
 }
 
 // The trace entries that start with one of `prefixes`.

@@ -71,6 +71,7 @@ public:
     void CreateProgressBar() override { trace_.push_back("create progress bar"); }
     void DestroyProgressBar() override { trace_.push_back("destroy progress bar"); }
     void ShowProgress(std::int32_t, std::int32_t, std::int32_t) override {}
+    void SetProgressText(const std::string& text) override { ProgressTexts.push_back(text); }
     std::optional<std::string> OpenDialog(const FileFilter& filter,
                                           const std::string& initialFile) override;
     void ShowErrorBox(const std::string& message) override { Errors.push_back(message); }
@@ -83,6 +84,7 @@ public:
     std::vector<std::string> LogLines() const override { return Log; }
     void CopyToClipboard(const std::string& text) override { Clipboard = text; }
     void SetMenuChecked(MenuCommand command, bool checked) override { MenuTicks[command] = checked; }
+    void SetMenuEnabled(MenuCommand command, bool enabled) override { MenuEnabled[command] = enabled; }
     void ProcessPendingMessages() override;
     void PostToWindow(std::function<void()> work) override { Posted.push_back(std::move(work)); }
     void CloseWindow() override { trace_.push_back("close"); }
@@ -109,6 +111,8 @@ public:
     std::vector<std::string> Infos;
     std::string Clipboard;
     std::map<MenuCommand, bool> MenuTicks;
+    std::map<MenuCommand, bool> MenuEnabled; // as last set; a command never set is enabled
+    std::vector<std::string> ProgressTexts;  // each text of the progress bar, in order
     std::vector<std::function<void()>> Posted;
     // Runs at each processing of pending messages (a press during a run).
     std::function<void()> OnPump;

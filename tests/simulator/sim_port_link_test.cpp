@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "support/set_env.h"
 #include "programmer/farm_link.h"
 #include "serial/sim_port_driver.h"
 #include "simulator/sim_programmer.h"
@@ -135,16 +136,7 @@ TEST_F(SimPortLinkTest, UserSimulatorKeepsNoCallRecord) {
 
 // ---- VANDREL1_SIMULATOR -----------------------------------------------------
 
-void SetEnv(const char* name, const char* value) {
-#ifdef _WIN32
-    _putenv_s(name, value ? value : "");
-#else
-    if (value)
-        setenv(name, value, 1);
-    else
-        unsetenv(name);
-#endif
-}
+using vandrel::test::SetEnv;
 
 class SimulatorEnvironmentTest : public ::testing::Test {
 protected:
