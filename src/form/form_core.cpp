@@ -669,19 +669,31 @@ void TFormCore::btnDumpClick() {
     });
 }
 
+const programmer::OperationPlan* TFormCore::Plan(bool wait) {
+    if (!timing_)
+        return nullptr;
+    if (!timing_->planned && timing_->plan.valid()) {
+        if (!wait && timing_->plan.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+            return nullptr;
+        try {
+            timing_->planned = timing_->plan.get();
+        } catch (...) {
+            // a run that cannot be planned runs without an estimate
+        }
+    }
+    return timing_->planned ? &*timing_->planned : nullptr;
+}
+
 void TFormCore::EstimateWhenPlanned() {
     if (!timing_ || timing_->shown)
         return;
-    if (!timing_->planned) {
-        if (!timing_->plan.valid() ||
-            timing_->plan.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
-            return;
-        timing_->planned = timing_->plan.get();
-    }
+    const programmer::OperationPlan* plan = Plan(false);
+    if (plan == nullptr)
+        return;
     timing_->shown = true;
     if (!timing_->quiet)
-        view_.SetProgressText(
-            "about " + programmer::FormatDuration(EstimateOf(*timing_->planned, PaceOf(timing_->port)).TotalUs()));
+        view_.SetProgressText("about " +
+                              programmer::FormatDuration(EstimateOf(*plan, PaceOf(timing_->port)).TotalUs()));
 }
 
 void TFormCore::EndEstimate() {
@@ -690,13 +702,10 @@ void TFormCore::EndEstimate() {
     const ScopeExit done([this] { timing_.reset(); });
     const programmer::OperationSpan& span = recorder_.Span;
     const bool ran = span.started && span.ended;
-    if (ran && !stopRequested_) {
-        if (!timing_->planned && timing_->plan.valid())
-            timing_->planned = timing_->plan.get();
-        if (const auto pace = programmer::PaceOfRun(*timing_->planned, span, recorder_.Points, timing_->link,
-                                                    UsPerCableByte()))
-            paces_[timing_->port] = *pace;
-    }
+    if (ran && !stopRequested_)
+        if (const programmer::OperationPlan* plan = Plan(true))
+            if (const auto pace = programmer::PaceOfRun(*plan, span, recorder_.Points, timing_->link, UsPerCableByte()))
+                paces_[timing_->port] = *pace;
     if (timing_->quiet)
         return;
     const std::string took = programmer::FormatDuration(span.Times().elapsedUs);

@@ -168,7 +168,12 @@ private:
     void PlanRun(const programmer::OperationRequest& request, const device::TPicDevice& device, bool quiet);
     // The cable claimed for a press, given back once it has ended.
     void ReleaseCable();
+    // The run's plan once the worker has made it (waited for when `wait`);
+    // none before, or when it could not be planned.
+    const programmer::OperationPlan* Plan(bool wait);
+    // Shows the estimate once the plan is there.
     void EstimateWhenPlanned();
+    // At the run's end: the port's pace measured, what the run took shown.
     void EndEstimate();
     void SelectEntry(Control list, const std::vector<std::string>& entries,
                      const std::string& text);
