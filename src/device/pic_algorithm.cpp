@@ -127,6 +127,20 @@ TAlgorithm ReadAlgorithm(const std::vector<std::string>& section, TMemoryRange p
             a.Protection.Active = ReadSpecValue(section, "Protection.Active") == 1 ? 1 : 0;
     }
 
+    // The lock-out keys go together: values that are not bits of the
+    // oscillator mask, or a key missing, leave the device without a guard.
+    if (configurationWord.Address >= 0 && configurationWord.Size > 0) {
+        TLockOut lock;
+        lock.Mclre = BitsKey(section, "LockOut.MCLRE");
+        lock.Oscillator = BitsKey(section, "LockOut.Oscillator");
+        for (const std::int32_t v : ReadList(section, "LockOut.Internal", 0x3FFF))
+            lock.Internal.push_back(static_cast<std::uint16_t>(v));
+        const bool fits = std::all_of(lock.Internal.begin(), lock.Internal.end(),
+                                      [&](std::uint16_t v) { return (v & ~lock.Oscillator) == 0; });
+        if (lock.Any() && fits && (lock.Mclre & lock.Oscillator) == 0)
+            a.LockOut = lock;
+    }
+
     a.ConfigurationMasks = ReadMasks(section);
     return a;
 }

@@ -93,6 +93,27 @@ private:
     }
 };
 
+// A configuration the adapter cannot come back from: MCLR as an input pin
+// (MCLRE = 0) with the internal oscillator. Such a chip runs its program as
+// soon as it has power, and only a Vpp-first entry (DS41204G 3.0, DS41284C
+// 4.0, DS30034D 2.3) puts it into programming mode; an adapter that keeps
+// Vdd on may never reach it again. Bits of the (first) configuration word.
+struct TLockOut {
+    std::uint16_t Mclre = 0;               // the MCLRE bit(s): all 0 for the hazard
+    std::uint16_t Oscillator = 0;          // the FOSC bits
+    std::vector<std::uint16_t> Internal;   // their values that choose the internal oscillator
+    bool Any() const { return Mclre != 0 && Oscillator != 0 && !Internal.empty(); }
+    bool LocksOut(std::uint16_t word) const {
+        if (!Any() || (word & Mclre) != 0)
+            return false;
+        for (std::uint16_t v : Internal)
+            if ((word & Oscillator) == v)
+                return true;
+        return false;
+    }
+    friend bool operator==(const TLockOut&, const TLockOut&) = default;
+};
+
 struct TAlgorithm {
     TEraseAlgorithm Erase;
     TWriteCycle Program;
@@ -100,6 +121,7 @@ struct TAlgorithm {
     TWriteCycle Data;
     TCalibration Calibration;
     TProtection Protection;
+    TLockOut LockOut;
     // Implemented bits of the configuration words, in address order; a word
     // past the end of the list takes the last mask. Empty: all 16 bits count.
     std::vector<std::uint16_t> ConfigurationMasks;

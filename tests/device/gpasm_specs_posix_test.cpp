@@ -3,6 +3,7 @@
 // configuration word addresses and implemented bits, EEPROM range.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -106,6 +107,59 @@ TEST(GpasmSpecs, EverySectionMatchesTheAssemblersDeviceTable) {
                 EXPECT_EQ(masks[i], f.configWords[i].second) << i;
         }
     }
+    SetDeviceSpecPathOverride("");
+}
+
+// The lock-out keys against gputils' own headers: every chip whose first
+// configuration word has an MCLRE bit and an internal-oscillator choice names
+// that bit, the oscillator bits and their internal values; no other chip has them.
+TEST(GpasmSpecs, LockOutKeysNameTheMclreBitAndTheInternalOscillatorOfTheHeaders) {
+    SetDeviceSpecPathOverride(std::string(VANDREL_SOURCE_DIR) + "/picspecs.ini");
+    std::vector<std::string> names;
+    GetDeviceList(names);
+    const std::regex symbol(R"(^(_\w+)\s+EQU\s+H'([0-9A-Fa-f]+)')");
+    int guarded = 0;
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        std::string chip = name.substr(3);
+        for (char& ch : chip)
+            ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        std::ifstream header("/usr/share/gputils/header/p" + chip + ".inc");
+        if (!header)
+            GTEST_SKIP() << "gputils' headers are not installed";
+        std::uint16_t mclre = 0, oscillator = 0;
+        std::vector<std::uint16_t> internal; // the header's AND masks
+        std::string line;
+        while (std::getline(header, line)) {
+            std::smatch m;
+            if (!std::regex_search(line, m, symbol))
+                continue;
+            const std::string sym = m[1];
+            const auto cleared = static_cast<std::uint16_t>(~std::stoul(m[2], nullptr, 16) & 0x3FFF);
+            if (sym == "_MCLRE_OFF")
+                mclre = cleared;
+            if (sym.rfind("_FOSC_", 0) == 0) {
+                oscillator |= cleared;
+                if (sym.rfind("_FOSC_INTOSC", 0) == 0 || sym.rfind("_FOSC_INTRC", 0) == 0)
+                    internal.push_back(static_cast<std::uint16_t>(~cleared & 0x3FFF));
+            }
+        }
+        std::vector<std::uint16_t> values;
+        for (const std::uint16_t v : internal)
+            if (std::find(values.begin(), values.end(), v & oscillator) == values.end())
+                values.push_back(v & oscillator);
+        std::sort(values.begin(), values.end());
+        const TLockOut lock = GetDeviceSpec(name).Algorithm.LockOut;
+        if (mclre == 0 || values.empty()) {
+            EXPECT_FALSE(lock.Any());
+            continue;
+        }
+        ++guarded;
+        EXPECT_EQ(lock.Mclre, mclre);
+        EXPECT_EQ(lock.Oscillator, oscillator);
+        EXPECT_EQ(lock.Internal, values);
+    }
+    EXPECT_EQ(guarded, 45);
     SetDeviceSpecPathOverride("");
 }
 
