@@ -8,6 +8,7 @@
 #include "cli/json_writer.h"
 #include "common/convert.h"
 #include "device/config_names.h"
+#include "programmer/lock_out.h"
 
 namespace vandrel::cli {
 
@@ -81,6 +82,8 @@ ExitStatus RunConfigCommand(const Invocation& inv, CliContext& ctx) {
             continue;
         }
         const std::uint16_t value = found->second;
+        if (word.address == device.ConfigurationWord.Address && device.Algorithm.LockOut.LocksOut(value))
+            console.Error("warning: the chip's " + programmer::LockOutText(device, value));
         const std::vector<device::DecodedField> fields = device::DecodeConfigWord(word, value);
         const bool hasBandgap = bandgap != 0 && word.address == device.ConfigurationWord.Address;
         json.BeginObject()

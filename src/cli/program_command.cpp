@@ -8,6 +8,7 @@
 #include "cli/run_record.h"
 #include "cli/skip_same.h"
 #include "common/convert.h"
+#include "programmer/lock_out.h"
 
 namespace vandrel::cli {
 
@@ -69,6 +70,22 @@ void CheckImage(const image::THexFile& image, const device::TPicDevice& device, 
     console.Error("warning: " + message + " (left out: --force)");
 }
 
+// A configuration word that would lock the chip out of this adapter is
+// refused before the chip is touched; --force writes it, last in the run.
+void GuardLockOut(const image::THexFile& image, const device::TPicDevice& device, const Invocation& inv,
+                  OperationRequest& request, Console& console) {
+    if (inv.command != Command::Program || !inv.areas.config)
+        return;
+    const std::optional<std::uint16_t> word = programmer::LockOutWord(device, image);
+    if (!word)
+        return;
+    const std::string message = inv.file + ": " + programmer::LockOutText(device, *word);
+    if (!inv.force)
+        throw CliFailure(ExitStatus::Trouble, message + " (--force writes it anyway)");
+    console.Error("warning: " + message + " (written last, after the verify: --force)");
+    request.lockOutLast = true;
+}
+
 } // namespace
 
 ExitStatus RunProgramCommand(const Invocation& inv, CliContext& ctx) {
@@ -78,18 +95,22 @@ ExitStatus RunProgramCommand(const Invocation& inv, CliContext& ctx) {
     image::THexFile image;
     if (inv.command != Command::Erase)
         LoadHexFile(inv.file, image, ctx.in);
-    if (named)
-        CheckImage(image, *named, inv, console);
-    const PortChoice port = ChoosePort(inv, ctx.system);
     OperationRequest request = ProgramRequest(inv);
+    if (named) {
+        CheckImage(image, *named, inv, console);
+        GuardLockOut(image, *named, inv, request, console);
+    }
+    const PortChoice port = ChoosePort(inv, ctx.system);
     ChipSession session(ctx, inv, file, port);
 
     const ChipChoice chip = ChooseChip(session, ctx, named, file, inv.force, console);
     const device::TPicDevice& device = chip.device;
     if (ctx.record)
         ctx.record->device = device.Name;
-    if (!named)
+    if (!named) {
         CheckImage(image, device, inv, console);
+        GuardLockOut(image, device, inv, request, console);
+    }
     WarnOfAnotherId(image, device, inv, chip.check, console);
     if (inv.skipSame && inv.command == Command::Program)
         if (const std::optional<ExitStatus> done = SkipIfSame(session, ctx, console, image, device, inv, chip.check)) {

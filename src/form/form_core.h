@@ -135,6 +135,8 @@ public:
     void SetButtonCaption(programmer::OperationButton button, const std::string& caption) override;
     void SetButtonEnabled(programmer::OperationButton button, bool enabled) override;
     Clock& GetClock() override;
+    // A configuration word that locks the chip out is written as told, with a warning line.
+    void ConfigurationWritten(std::uint16_t word) override;
 
     // Runs `handler`; an exception escaping it is shown in an error box and
     // false comes back.

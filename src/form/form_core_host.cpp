@@ -5,6 +5,7 @@
 
 #include "form/form_core.h"
 #include "programmer/chip_read.h"
+#include "programmer/lock_out.h"
 
 namespace vandrel::form {
 
@@ -65,6 +66,12 @@ void TFormCore::AppendLog(const std::string& line) {
         return;
     }
     view_.AppendToLog(line);
+}
+
+void TFormCore::ConfigurationWritten(std::uint16_t word) {
+    const device::TPicDevice& device = device::CurrentDevice;
+    if (device.Algorithm.LockOut.LocksOut(word))
+        AppendLog("Warning: " + programmer::LockOutText(device, word) + ".");
 }
 
 // The position stays within the range; a minimum above the maximum moves the

@@ -36,6 +36,11 @@ public:
     // it erased no such device (or its two reads of a word differed).
     const std::optional<TKeptCalibration>& KeptCalibration() const { return kept_; }
 
+    // A configuration word that locks the chip out (TLockOut) is written
+    // last, after the verify, as a protecting one is. Off in the window,
+    // which writes in the order described; the command line's forced runs.
+    void SetLockOutLast(bool last) { lockOutLast_ = last; }
+
 private:
     struct WordStep; // one of the six write and verify steps
     enum class CalibrationRead { Kept, Unstable, Stopped };
@@ -64,6 +69,8 @@ private:
     void EndProgramming(TFarmLink& link, int command);
     // The image's configuration word turns on a protection of the device.
     bool ImageProtects() const;
+    // The configuration write step, and the host told what it wrote.
+    bool WriteConfigurationStep(TFarmLink& link, const WordStep& step, std::int32_t& errors);
     std::uint16_t ChipConfigurationWord(TFarmLink& link);
     const char* ProtectedAreaLine(TFarmLink& link, bool data);
     bool ImageCheck();
@@ -99,6 +106,7 @@ private:
     // What the chip's configuration word holds, as far as this run knows
     // (it erased or wrote it, or read it for a verify).
     std::optional<std::uint16_t> chipConfigurationWord_;
+    bool lockOutLast_ = false;
 };
 
 } // namespace vandrel::programmer

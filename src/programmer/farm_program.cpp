@@ -7,6 +7,7 @@
 
 #include "common/convert.h"
 #include "programmer/farm_operations.h"
+#include "programmer/lock_out.h"
 #include "programmer/pulse_limit.h"
 
 namespace vandrel::programmer {
@@ -167,14 +168,15 @@ void TFarmOperations::FarmProgram() {
     // A configuration word that protects the chip would lock the program
     // memory and the EEPROM as soon as it is written: it goes last, after
     // both are written and verified.
-    const bool configurationLast = ImageProtects();
+    const bool lockOutLast = lockOutLast_ && LockOutWord(device_, image_).has_value();
+    const bool configurationLast = ImageProtects() || lockOutLast;
 
     if (host_.IsChecked(StepBox::WriteProgram) && !RunWordStep(link, kWriteProgram, errors))
         return;
     if (Stopped())
         return;
     if (!configurationLast) {
-        if (host_.IsChecked(StepBox::WriteConfigurationMemory) && !RunWordStep(link, kWriteConfiguration, errors))
+        if (host_.IsChecked(StepBox::WriteConfigurationMemory) && !WriteConfigurationStep(link, kWriteConfiguration, errors))
             return;
         if (Stopped())
             return;
@@ -194,8 +196,10 @@ void TFarmOperations::FarmProgram() {
         if (Stopped())
             return;
         if (host_.IsChecked(StepBox::WriteConfigurationMemory)) {
-            host_.AppendLog("Configuration word protects the chip: written last, after the verify.");
-            if (!RunWordStep(link, kWriteConfiguration, errors))
+            host_.AppendLog(ImageProtects() ? "Configuration word protects the chip: written last, after the verify."
+                                            : "Configuration word turns MCLRE off with the internal oscillator: "
+                                              "written last, after the verify.");
+            if (!WriteConfigurationStep(link, kWriteConfiguration, errors))
                 return;
         }
         if (host_.IsChecked(StepBox::VerifyConfigurationMemory) && !RunWordStep(link, kVerifyConfiguration, errors))
@@ -228,6 +232,15 @@ bool TFarmOperations::PulseLimitCheck(TFarmLink& link) {
         host_.ErrorBox(*refusal);
         return false;
     }
+    return true;
+}
+
+bool TFarmOperations::WriteConfigurationStep(TFarmLink& link, const WordStep& step, std::int32_t& errors) {
+    if (!RunWordStep(link, step, errors))
+        return false;
+    if (const std::int16_t word = runImage_->GetWord(device_.ConfigurationWord.Address);
+        word >= 0 && device_.ConfigurationWord.Size > 0)
+        host_.ConfigurationWritten(static_cast<std::uint16_t>(word));
     return true;
 }
 

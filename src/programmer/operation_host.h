@@ -73,6 +73,10 @@ public:
 
     // Every wait of an operation goes through this clock.
     virtual Clock& GetClock() = 0;
+
+    // The configuration write step has ended, its words written and read
+    // back; `word` is what it wrote to the (first) configuration word.
+    virtual void ConfigurationWritten(std::uint16_t /*word*/) {}
 };
 
 } // namespace vandrel::programmer

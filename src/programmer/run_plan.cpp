@@ -93,6 +93,7 @@ std::string RequestHost::ButtonCaption(OperationButton button) const {
 void Press(TFarmOperations& operations, RequestHost& host, const OperationRequest& request) {
     host.Ticked = request.steps;
     host.HexPath = request.hexPath;
+    operations.SetLockOutLast(request.lockOutLast);
     if (request.kind == OperationRequest::Kind::Dump) {
         // The window reads both fields as hexadecimal.
         host.DumpAddress = Hex4(request.address);

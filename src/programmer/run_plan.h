@@ -105,6 +105,7 @@ struct OperationRequest {
     std::set<StepBox> steps;             // Program: the ticked step boxes
     std::int32_t address = 0, count = 0; // Dump
     std::string hexPath;                 // Program: the edtHexFile text
+    bool lockOutLast = false;            // Program: a lock-out configuration word goes last (--force)
     bool WantsSummary() const { return kind == Kind::Program; }
     friend bool operator==(const OperationRequest&, const OperationRequest&) = default;
 };

@@ -353,7 +353,7 @@ void SimCore::RisingEdge() {
 
 void SimCore::EnterProgramming() {
     ResetFrame();
-    programming = rts && dtr;
+    programming = rts && dtr && !LockedOut();
     counter = 0;
     latchKind = Latch::None;
     armed.reset();

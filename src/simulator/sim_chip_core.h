@@ -154,7 +154,16 @@ struct SimCore {
     void FallingEdge();
     void RisingEdge();
     void EnterProgramming();
-    void FactoryFresh(); // every memory erased, then the family's factory words
+    void FactoryFresh();
+
+    // ---- lock-out (sim_lock_out.cpp) -------------------------------------------
+
+    // The configuration word the chip powered up with; none before its first entry.
+    std::optional<std::uint16_t> poweredConfiguration;
+    void PowerUp();
+    // It powered up with MCLRE off and its internal oscillator: it runs its
+    // program and MCLR to Vpp with Vdd on does not put it into programming mode.
+    bool LockedOut(); // every memory erased, then the family's factory words
 };
 
 // What one chip family does differently. Called under the core's mutex.

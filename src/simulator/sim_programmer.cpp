@@ -183,6 +183,12 @@ void SimChip::SetFactoryCalibration(std::uint16_t osccal, std::uint16_t bandgap)
     s.family->SetFactoryCalibration(s, osccal, bandgap);
 }
 
+void SimChip::PowerUp() {
+    std::lock_guard lock(core_->mutex);
+    core_->SettleIfDue();
+    core_->PowerUp();
+}
+
 bool SimChip::CalibrationLost() const {
     SimCore& s = *core_;
     std::lock_guard lock(s.mutex);

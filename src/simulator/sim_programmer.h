@@ -101,6 +101,13 @@ public:
     // True when the chip no longer holds its factory calibration.
     bool CalibrationLost() const;
 
+    // Vdd comes on: the chip takes its configuration word as it is now. A
+    // chip never powered up does so at its first entry into programming mode.
+    // Powered up with MCLRE off and its internal oscillator (the 12F629 and
+    // 12F683 families, the 12F609 family, the 16F62x(A), 16F87/88, 16F818/819
+    // and 16F7x7), it never enters programming mode: it reads as no chip.
+    void PowerUp();
+
     // Observation.
     std::vector<TimingViolation> Violations() const;
     std::int32_t AddressCounter() const;

@@ -332,7 +332,7 @@ protected:
             chip.WriteWord(a, static_cast<std::uint16_t>((a * 37) & 0x3FFF));
         chip.WriteWord(0x2000, 0x0012);
         chip.WriteWord(0x2003, 0x3ABC);
-        chip.WriteWord(0x2007, 0x3F50);
+        chip.WriteWord(0x2007, 0x3F70); // MCLRE on: a chip this adapter can reach
         for (std::int32_t a = 0x2100; a < 0x2180; a += 3)
             chip.WriteWord(a, static_cast<std::uint16_t>(a & 0xFF));
         return chip;
@@ -402,7 +402,7 @@ TEST_F(MenuTest, AStoppedOrRefusedReadLeavesTheOldFileWhole) {
     EXPECT_EQ(Slurp(path), "old contents\n");
 
     // A code-protected chip reads as zeros: refused unless Yes.
-    chip.WriteWord(0x2007, 0x1F50);
+    chip.WriteWord(0x2007, 0x1F70);
     view_.SaveAnswers = {path};
     view_.YesNo = {true, false};
     core_->MenuChosen(MenuCommand::ReadChip);
@@ -504,6 +504,48 @@ TEST(MenuTable, AccessKeysAndShortcutsClashWithNoControl) {
         }
     }
     EXPECT_FALSE(ControlOfId(kFirstMenuId).has_value());
+}
+
+// The window writes a configuration word that locks the chip out of this
+// adapter as it is told, in the described order, and says so in one line
+// right after the configuration step; a word with MCLRE on gets no line.
+TEST_F(FormCoreTest, DownloadWritesALockOutWordAsToldAndWarnsAfterTheConfigurationStep) {
+    struct Case {
+        const char* configRecord;
+        bool warns;
+    };
+    for (const Case& c : {Case{":02400E00503F21", true}, Case{":02400E00703F01", false}}) {
+        SCOPED_TRACE(c.configRecord);
+        const std::string hex = dir_.Write("lock.hex", std::string(":020000040000FA\n:0400000005280000CF\n") +
+                                                           c.configRecord + "\n:00000001FF\n");
+        SetSimulator("PIC16F628A");
+        ports_ = {{"COM0", "simulated"}};
+        settings_.Values = {{kHexFilePath, hex}, {kPicDevice, "PIC16F628A"}};
+        Start();
+        view_.Tick(C::cbWriteAll, true);
+        view_.Press(C::btnGo);
+        EXPECT_EQ(view_.Log.back(), "complete.");
+        EXPECT_EQ(core_->SimulatedChip()->ReadWord(0x2007), c.warns ? 0x3F50 : 0x3F70);
+        // The window's order: program, configuration, EEPROM; the configuration
+        // step logs no word of its own, so the warning follows its heading.
+        const auto config = std::find(view_.Log.begin(), view_.Log.end(), "<LOAD CONFIGURATION DATA>");
+        ASSERT_NE(config, view_.Log.end());
+        EXPECT_LT(std::find(view_.Log.begin(), view_.Log.end(), "<LOAD PROGRAM MEMORY>"), config);
+        const auto warning = std::find_if(view_.Log.begin(), view_.Log.end(),
+                                          [](const std::string& line) { return line.starts_with("Warning: "); });
+        EXPECT_EQ(warning != view_.Log.end(), c.warns);
+        if (c.warns) {
+            EXPECT_EQ(warning, config + 1) << ::testing::PrintToString(view_.Log);
+            EXPECT_EQ(*(warning + 1), " Can't find EEPROM Data in hex file.") << "then the next step, as always";
+            EXPECT_EQ(*warning, "Warning: configuration word 3F50 turns MCLRE off (bit 0020 = 0) with the internal "
+                                "oscillator (bits 0013 = 0010): the chip then runs its program whenever it has "
+                                "power, and this adapter, which keeps Vdd on, may never put it into programming "
+                                "mode again; keep MCLRE = 1 while developing (3F70).");
+        }
+        core_->FormDestroy();
+        core_.reset();
+        view_.Log.clear();
+    }
 }
 
 } // namespace
