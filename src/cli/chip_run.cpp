@@ -61,6 +61,12 @@ std::string Seconds(std::int64_t us) {
 
 } // namespace
 
+std::string LockOutHint(const device::TPicDevice& device) {
+    return device.Algorithm.LockOut.Any() ? ", or a chip set to MCLRE = 0 with its internal oscillator, which "
+                                            "this adapter cannot put into programming mode"
+                                          : "";
+}
+
 const std::atomic<bool>* InterruptSource(const CliContext& ctx) {
     return ctx.catchInterrupt ? &InterruptFlag() : nullptr;
 }
@@ -125,17 +131,20 @@ void AcceptChip(const ChipCheck& check, const device::TPicDevice& device, const 
     using Kind = programmer::ChipIdentity::Kind;
     const programmer::ChipIdentity& chip = check.identity;
     const std::string where = session.Describe() + ": ";
-    if (chip.kind == Kind::NoChip) {
-        const std::string message = where + DescribeChip(chip, file.label) +
-                                    ": no chip, no power, or a wrong adapter or port" + RefusalTail(force);
+    // Whatever the chip answers at 2006, it says nothing of a device without an ID.
+    if (!programmer::HasDeviceId(device)) {
+        const std::string message = where + programmer::CannotIdentify(device) + RefusalTail(force);
         if (!force)
             throw CliFailure(ExitStatus::Trouble, message);
         console.Error(message);
         return;
     }
-    if (!programmer::HasDeviceId(device)) {
-        console.Note(where + DescribeChip(chip, file.label) + "; " + file.label + " gives " + device.Name +
-                     " no device ID to compare");
+    if (chip.kind == Kind::NoChip) {
+        const std::string message = where + DescribeChip(chip, file.label) + ": no chip, no power, or a wrong adapter or port" +
+                                    LockOutHint(device) + RefusalTail(force);
+        if (!force)
+            throw CliFailure(ExitStatus::Trouble, message);
+        console.Error(message);
         return;
     }
     if (programmer::IdMatches(chip.id, device)) {

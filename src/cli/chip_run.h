@@ -26,6 +26,10 @@ struct ChipCheck {
     std::optional<programmer::Pace> pace; // this adapter's and machine's, measured on the way
 };
 
+// ", or a chip set to MCLRE = 0 with its internal oscillator, ...": what a
+// chip that answers nothing may also be, on a device with the lock-out guard.
+std::string LockOutHint(const device::TPicDevice& device);
+
 using programmer::ProbeDevice;
 using programmer::DescribeChip;
 

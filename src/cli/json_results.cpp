@@ -41,10 +41,18 @@ ExitStatus DetectJson(Console& console, const std::string& port, const programme
         .Member("chip", chip.kind == Kind::Known ? "known" : chip.kind == Kind::Unknown ? "unknown" : "none")
         .Member("description", DescribeChip(chip, fileLabel))
         .Key("device");
-    if (chip.kind == Kind::Known)
+    if (chip.kind == Kind::Known) {
         json.String(chip.deviceName).Member("revision", chip.revision);
-    else
+        // Devices that share the ID (the 16F636 and 16F639): every one of them.
+        if (chip.deviceNames.size() > 1) {
+            json.Key("devices").BeginArray();
+            for (const std::string& name : chip.deviceNames)
+                json.String(name);
+            json.EndArray();
+        }
+    } else {
         json.Null();
+    }
     ExitStatus status = chip.kind == Kind::Known ? ExitStatus::Success : ExitStatus::Trouble;
     if (expected != nullptr) {
         json.Member("expected", expected->Name).Key("matches");

@@ -112,6 +112,19 @@ ExitStatus RunReadCommand(const Invocation& inv, CliContext& ctx) {
                      " program words to " + where + " as raw binary (2 bytes a word, low byte first).");
     else
         console.Note("Read " + std::to_string(read) + " words; wrote " + std::to_string(kept) + " to " + where + ".");
+    // The factory words of the configuration space go into a HEX file as read;
+    // program never writes them back.
+    const std::vector<std::int32_t>& calibration = device.Algorithm.Calibration.Words;
+    if (format == Format::Hex && !calibration.empty()) {
+        std::string text = calibration.size() == 1 ? "the calibration word" : "the calibration words";
+        for (std::size_t i = 0; i < calibration.size(); ++i) {
+            const std::int16_t word = chip.GetWord(calibration[i]);
+            text += (i == 0 ? " " : ", ") + Hex4(calibration[i]) + " " + (word < 0 ? std::string("unread") : Hex4(word));
+        }
+        console.Note(text + " in the file: the chip's own; program leaves " +
+                     (calibration.size() == 1 ? "it" : "them") + " as the chip has " +
+                     (calibration.size() == 1 ? "it" : "them"));
+    }
     return ExitStatus::Success;
 }
 

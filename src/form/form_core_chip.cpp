@@ -121,7 +121,7 @@ void TFormCore::DetectClick() {
         return;
     }
     AppendLog(programmer::DescribeChip(*chip, std::filesystem::path(PathOf(file)).filename().string()));
-    if (chip->kind != programmer::ChipIdentity::Kind::Known || chip->deviceName == CurrentDevice.Name)
+    if (chip->kind != programmer::ChipIdentity::Kind::Known || programmer::NamesDevice(*chip, CurrentDevice.Name))
         return;
     const std::string question =
         "The chip is a " + chip->deviceName +

@@ -30,9 +30,10 @@ ChipIdentity IdentifyChip(std::uint16_t id, const std::vector<device::TPicDevice
     identity.kind = ChipIdentity::Kind::Unknown;
     for (const device::TPicDevice& device : devices) {
         if (IdMatches(identity.id, device)) {
+            if (identity.kind != ChipIdentity::Kind::Known)
+                identity.deviceName = device.Name;
             identity.kind = ChipIdentity::Kind::Known;
-            identity.deviceName = device.Name;
-            break;
+            identity.deviceNames.push_back(device.Name);
         }
     }
     return identity;
@@ -54,11 +55,30 @@ std::string DescribeChip(const ChipIdentity& identity, const std::string& fileLa
     const std::string id = "device ID " + Hex4(identity.id);
     switch (identity.kind) {
     case Kind::NoChip: return "no chip answers (" + id + ")";
-    case Kind::Known:
-        return identity.deviceName + " revision " + std::to_string(identity.revision) + " (" + id + ")";
+    case Kind::Known: {
+        std::string names;
+        for (std::size_t i = 0; i < identity.deviceNames.size(); ++i)
+            names += (i == 0 ? "" : i + 1 == identity.deviceNames.size() ? " or " : ", ") + identity.deviceNames[i];
+        if (names.empty())
+            names = identity.deviceName;
+        return names + " revision " + std::to_string(identity.revision) + " (" + id + ")";
+    }
     case Kind::Unknown: return id + ", which matches no device in " + fileLabel;
     }
     return id;
+}
+
+bool NamesDevice(const ChipIdentity& identity, const std::string& name) {
+    if (identity.kind != ChipIdentity::Kind::Known)
+        return false;
+    for (const std::string& n : identity.deviceNames)
+        if (n == name)
+            return true;
+    return identity.deviceName == name;
+}
+
+std::string CannotIdentify(const device::TPicDevice& device) {
+    return "the " + device.Name + " has no device ID: this chip cannot be identified";
 }
 
 } // namespace vandrel::programmer

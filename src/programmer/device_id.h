@@ -23,6 +23,7 @@ struct ChipIdentity {
     Kind kind = Kind::NoChip;
     std::uint16_t id = 0;
     std::string deviceName; // Known: the first device of the list that matches
+    std::vector<std::string> deviceNames; // Known: every device that matches (16F636 and 16F639 share 10A0)
     int revision = 0;
 };
 
@@ -43,8 +44,15 @@ ChipIdentity IdentifyChip(std::uint16_t id, const std::vector<device::TPicDevice
 // 2000-2007, device ID 2006).
 device::TPicDevice ProbeDevice(const device::TPicDevice* device);
 
-// "PIC16F628A revision 0 (device ID 1060)", "device ID 1234 (no device of
-// picspecs.ini)", "no chip answers (device ID 3FFF)".
+// "PIC16F628A revision 0 (device ID 1060)", "PIC16F636 or PIC16F639 revision
+// 0 (device ID 10A0)", "device ID 1234, which matches no device in
+// picspecs.ini", "no chip answers (device ID 3FFF)".
 std::string DescribeChip(const ChipIdentity& identity, const std::string& fileLabel);
+
+// The chip is `name`, or one of the devices that share its ID.
+bool NamesDevice(const ChipIdentity& identity, const std::string& name);
+
+// "the PIC16F84 has no device ID: this chip cannot be identified".
+std::string CannotIdentify(const device::TPicDevice& device);
 
 } // namespace vandrel::programmer

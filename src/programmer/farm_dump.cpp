@@ -46,7 +46,12 @@ void TFarmOperations::FarmDump() {
         // the dump pumps its messages applies to the addresses still to come.
         const device::TPicDevice& device = device_;
 
-        if (device::InRange(i, device.ConfigurationMemory) && !device::InRange(counter, device.ConfigurationMemory)) {
+        // The factory calibration words past the configuration area
+        // (Calibration.Words) are read as part of it.
+        const auto configurationSpace = [&device](std::int32_t a) {
+            return device::InRange(a, device.ConfigurationMemory) || device.Algorithm.Calibration.IsWord(a);
+        };
+        if (configurationSpace(i) && !configurationSpace(counter)) {
             ResetChip(link);
             link.FarmWrite(kLoadConfiguration, 0);
             counter = device.ConfigurationMemory.Address;
@@ -58,7 +63,7 @@ void TFarmOperations::FarmDump() {
 
         if (device::InRange(i, device.ProgramMemory)) {
             host_.ShowStatus("In Program Area:" + Hex4(i));
-        } else if (device::InRange(i, device.ConfigurationMemory)) {
+        } else if (configurationSpace(i)) {
             host_.ShowStatus("In Configuration Area:" + Hex4(i));
         } else if (device::InRange(i, device.DataMemory)) {
             host_.ShowStatus("In Data Area:" + Hex4(i));
