@@ -140,8 +140,9 @@ void AcceptChip(const ChipCheck& check, const device::TPicDevice& device, const 
         return;
     }
     if (chip.kind == Kind::NoChip) {
-        const std::string message = where + DescribeChip(chip, file.label) + ": no chip, no power, or a wrong adapter or port" +
-                                    LockOutHint(device) + RefusalTail(force);
+        const std::string message = where + DescribeChip(chip, file.label) +
+                                    ": no chip, no power, or a wrong adapter or port" + LockOutHint(device) +
+                                    RefusalTail(force);
         if (!force)
             throw CliFailure(ExitStatus::Trouble, message);
         console.Error(message);

@@ -40,11 +40,13 @@ void NameCalibrationWords(ChipSession& session, CliContext& ctx, Console& consol
         return;
     const auto [low, high] = std::minmax_element(words.begin(), words.end());
     ConsoleHost host(ctx.clock);
-    const std::map<std::int32_t, std::int32_t> read = QuietDump(session, ctx, device, DumpRequest(*low, *high - *low + 1), host);
+    const std::map<std::int32_t, std::int32_t> read =
+        QuietDump(session, ctx, device, DumpRequest(*low, *high - *low + 1), host);
     std::string text = words.size() == 1 ? "calibration word" : "calibration words";
     for (std::size_t i = 0; i < words.size(); ++i) {
         const auto found = read.find(words[i]);
-        text += (i == 0 ? " " : ", ") + Hex4(words[i]) + " " + (found == read.end() ? std::string("unread") : Hex4(found->second));
+        text += (i == 0 ? " " : ", ") + Hex4(words[i]) + " " +
+                (found == read.end() ? std::string("unread") : Hex4(found->second));
     }
     console.Note(text + ": the chip's own, never written");
 }

@@ -119,7 +119,8 @@ ExitStatus RunReadCommand(const Invocation& inv, CliContext& ctx) {
         std::string text = calibration.size() == 1 ? "the calibration word" : "the calibration words";
         for (std::size_t i = 0; i < calibration.size(); ++i) {
             const std::int16_t word = chip.GetWord(calibration[i]);
-            text += (i == 0 ? " " : ", ") + Hex4(calibration[i]) + " " + (word < 0 ? std::string("unread") : Hex4(word));
+            text += (i == 0 ? " " : ", ") + Hex4(calibration[i]) + " " +
+                    (word < 0 ? std::string("unread") : Hex4(word));
         }
         console.Note(text + " in the file: the chip's own; program leaves " +
                      (calibration.size() == 1 ? "it" : "them") + " as the chip has " +

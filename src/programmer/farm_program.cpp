@@ -176,7 +176,8 @@ void TFarmOperations::FarmProgram() {
     if (Stopped())
         return;
     if (!configurationLast) {
-        if (host_.IsChecked(StepBox::WriteConfigurationMemory) && !WriteConfigurationStep(link, kWriteConfiguration, errors))
+        if (host_.IsChecked(StepBox::WriteConfigurationMemory) &&
+            !WriteConfigurationStep(link, kWriteConfiguration, errors))
             return;
         if (Stopped())
             return;

@@ -66,7 +66,8 @@ TEST_F(IdentityLockOut, ALockOutWordIsRefusedUntouchedThenForcedLastAndTheChipNo
         const Strings log = Lines(forced.out);
         const auto at = [&](const std::string& line) { return std::find(log.begin(), log.end(), line) - log.begin(); };
         EXPECT_LT(at("<VERIFY PROGRAM MEMORY>"), at("<LOAD CONFIGURATION DATA>")) << forced.out;
-        EXPECT_LT(at("Configuration word turns MCLRE off with the internal oscillator: written last, after the verify."),
+        EXPECT_LT(at("Configuration word turns MCLRE off with the internal oscillator: written last, after the "
+                     "verify."),
                   at("<LOAD CONFIGURATION DATA>"));
         EXPECT_EQ(log.back(), "complete.");
         EXPECT_EQ(Chip()->ReadWord(d.ConfigurationWord.Address) & 0x00FF, c.word & 0x00FF);
@@ -119,7 +120,8 @@ TEST_F(IdentityLockOut, SharedAndMissingDeviceIdsAreSaidPlainly) {
         int status;
         std::string says;
     };
-    const std::string cannot = "COM0 (simulated PIC16F84): the PIC16F84 has no device ID: this chip cannot be identified";
+    const std::string cannot =
+        "COM0 (simulated PIC16F84): the PIC16F84 has no device ID: this chip cannot be identified";
     const std::vector<Case> cases = {
         {{"detect"}, 3, cannot + " (--force takes it as the PIC16F84)"},
         {{"--force", "detect"}, 0, cannot + " (taken as the PIC16F84: --force)"},

@@ -35,8 +35,8 @@ TEST(SimLockOut, TheChipsOfTheGuardedDevicesAndOnlyThoseLockOutFromTheirNextPowe
         const std::int32_t at = d.ConfigurationWord.Address;
         // MCLRE off with the first internal value where the device has keys;
         // else every MCLRE and oscillator bit a chip might have, at 0.
-        const auto word = static_cast<std::uint16_t>(keys.Any() ? ((0x3FFF & ~keys.Mclre & ~keys.Oscillator) | keys.Internal.front())
-                                                                : 0x3FC8);
+        const auto word = static_cast<std::uint16_t>(
+            keys.Any() ? ((0x3FFF & ~keys.Mclre & ~keys.Oscillator) | keys.Internal.front()) : 0x3FC8);
         VirtualClock clock;
         SimChip chip(d, clock);
         chip.WriteWord(at, word);
