@@ -2,11 +2,13 @@
 // A face for the form core made of plain values: every control's state in
 // maps, dialogs answered in advance, and one trace of everything the core
 // asked of the view, the settings and the clock, in order.
+#include <atomic>
 #include <deque>
 #include <functional>
 #include <map>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/clock.h"
@@ -34,21 +36,24 @@ private:
     Trace& trace_;
 };
 
-// Virtual time; every wait goes into the trace.
+// Virtual time. The waits of the thread that made the clock go into the
+// trace; the port's own threads wait too (on closing), and only move the time.
 class TracingClock final : public Clock {
 public:
-    explicit TracingClock(Trace& trace) : trace_(trace) {}
-    std::int64_t NowMs() const override { return nowUs_ / 1000; }
-    std::int64_t NowUs() const override { return nowUs_; }
+    explicit TracingClock(Trace& trace) : trace_(trace), owner_(std::this_thread::get_id()) {}
+    std::int64_t NowMs() const override { return nowUs_.load() / 1000; }
+    std::int64_t NowUs() const override { return nowUs_.load(); }
     void WaitMs(std::int64_t ms) override {
-        trace_.push_back("wait " + std::to_string(ms));
+        if (std::this_thread::get_id() == owner_)
+            trace_.push_back("wait " + std::to_string(ms));
         nowUs_ += ms * 1000;
     }
     void WaitUs(std::int64_t us) override { nowUs_ += us; } // line latencies: not traced
 
 private:
     Trace& trace_;
-    std::int64_t nowUs_ = 0;
+    const std::thread::id owner_;
+    std::atomic<std::int64_t> nowUs_{0};
 };
 
 class ScriptedView final : public FormView {
