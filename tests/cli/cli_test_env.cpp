@@ -113,6 +113,36 @@ std::map<std::int32_t, std::int16_t> WordsOf(const std::string& path) {
     return words;
 }
 
+void ExpectSameChip(const std::map<std::int32_t, std::int16_t>& original,
+                    const std::map<std::int32_t, std::int16_t>& read, const device::TPicDevice& device) {
+    const auto osccal = device.Algorithm.Calibration.Osccal;
+    for (const auto& [address, word] : original) {
+        ASSERT_TRUE(read.count(address)) << std::hex << address;
+        if (osccal && address == *osccal) {
+            EXPECT_EQ(read.at(address) & 0x3F00, 0x3400) << "a factory RETLW, whatever the file holds";
+            continue;
+        }
+        const std::uint16_t bits = device::ComparedBits(device, address);
+        EXPECT_EQ(read.at(address) & bits, word & bits) << std::hex << address;
+    }
+    for (const auto& [address, word] : read) {
+        if (original.count(address) || (osccal && address == *osccal))
+            continue;
+        if (device.Algorithm.Calibration.IsWord(address)) {
+            continue; // the chip's own, whatever it holds
+        } else if (device::InRange(address, device.DeviceID)) {
+            // A chip without one reads the word erased.
+            EXPECT_EQ(word, device.DeviceIDValue >= 0 ? device.DeviceIDValue : 0x3FFF);
+        } else if (device::InRange(address, device.DataMemory)) {
+            EXPECT_EQ(word, 0xFF) << std::hex << address;
+        } else {
+            EXPECT_TRUE(device::InRange(address, device.UserID) || device::InRange(address, device.ConfigurationWord))
+                << std::hex << address;
+            EXPECT_EQ(word, 0x3FFF) << std::hex << address;
+        }
+    }
+}
+
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);

@@ -122,6 +122,13 @@ std::map<std::int32_t, std::uint16_t> AcceptanceWords(const device::TPicDevice& 
 // The words of a HEX file (empty on failure).
 std::map<std::int32_t, std::int16_t> WordsOf(const std::string& path);
 
+// Every word of `original` is in `read` (a configuration word in the bits
+// a run writes; the chip's own oscillator calibration in place of the
+// file's word); every other word of `read` is erased, or the device ID,
+// which the chip answers on its own (erased on a chip without one).
+void ExpectSameChip(const std::map<std::int32_t, std::int16_t>& original,
+                    const std::map<std::int32_t, std::int16_t>& read, const device::TPicDevice& device);
+
 // Lines of a text.
 std::vector<std::string> Lines(const std::string& text);
 

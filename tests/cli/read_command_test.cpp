@@ -20,39 +20,6 @@ protected:
         all.insert(all.end(), args.begin(), args.end());
         return Run(all);
     }
-
-    // Every word of `original` is in `read` (a configuration word in the bits
-    // a run writes; the chip's own oscillator calibration in place of the
-    // file's word); every other word of `read` is erased, or the device ID,
-    // which the chip answers on its own.
-    static void ExpectSameChip(const std::map<std::int32_t, std::int16_t>& original,
-                               const std::map<std::int32_t, std::int16_t>& read, const device::TPicDevice& device) {
-        const auto osccal = device.Algorithm.Calibration.Osccal;
-        for (const auto& [address, word] : original) {
-            ASSERT_TRUE(read.count(address)) << std::hex << address;
-            if (osccal && address == *osccal) {
-                EXPECT_EQ(read.at(address) & 0x3F00, 0x3400) << "a factory RETLW, whatever the file holds";
-                continue;
-            }
-            const std::uint16_t bits = device::ComparedBits(device, address);
-            EXPECT_EQ(read.at(address) & bits, word & bits) << std::hex << address;
-        }
-        for (const auto& [address, word] : read) {
-            if (original.count(address) || (osccal && address == *osccal))
-                continue;
-            if (device.Algorithm.Calibration.IsWord(address)) {
-                continue; // the chip's own, whatever it holds
-            } else if (device::InRange(address, device.DeviceID)) {
-                EXPECT_EQ(word, device.DeviceIDValue);
-            } else if (device::InRange(address, device.DataMemory)) {
-                EXPECT_EQ(word, 0xFF) << std::hex << address;
-            } else {
-                EXPECT_TRUE(device::InRange(address, device.UserID) || device::InRange(address, device.ConfigurationWord))
-                    << std::hex << address;
-                EXPECT_EQ(word, 0x3FFF) << std::hex << address;
-            }
-        }
-    }
 };
 
 TEST_F(ReadCommand, ProgramThenReadGivesBackEveryWordOfTheExampleAndOfEachDevicesTestImage) {

@@ -190,7 +190,7 @@ TEST(GpasmSpecs, TestProgramsAreTheirSourcesAssembled) {
         ++hexFiles;
         EXPECT_EQ(FileText(scratch / entry.path().filename()), FileText(entry.path())) << entry.path().filename();
     }
-    EXPECT_EQ(hexFiles, 20); // 14 chips, 6 of them also with their protection on
+    EXPECT_EQ(hexFiles, 32); // 26 chips, 6 of them also with their protection on
     fs::remove_all(scratch);
 }
 
