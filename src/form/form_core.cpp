@@ -73,6 +73,14 @@ bool IsExistingFile(const std::string& path) {
     return std::filesystem::is_regular_file(std::filesystem::path(text), error);
 }
 
+// A dump field's value: the window reads both as hexadecimal. Built by
+// appending, which GCC 12's -O3 -Wrestrict accepts ("$" + text it does not).
+std::int32_t HexFieldValue(const std::string& text) {
+    std::string hex(1, '$');
+    hex += text;
+    return StrToInt(hex);
+}
+
 // VANDREL1_SIM_LATENCY: the simulated adapter's time per line call and the
 // simulated FT232R's per USB transfer, in microseconds; -1 when not set.
 std::int64_t SimulatedLatencyUs() {
@@ -660,7 +668,7 @@ void TFormCore::btnDumpClick() {
     }
     RunOperation([this] {
         try {
-            PlanRun(programmer::DumpRequest(StrToInt("$" + DumpAddressText()), StrToInt("$" + DumpSizeText())),
+            PlanRun(programmer::DumpRequest(HexFieldValue(DumpAddressText()), HexFieldValue(DumpSizeText())),
                     CurrentDevice, false);
         } catch (const EConvertError&) {
             // fields that do not convert: the run says so itself
