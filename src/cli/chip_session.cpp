@@ -8,12 +8,6 @@
 
 namespace vandrel::cli {
 
-namespace {
-// The simulated cable may run on the real clock: its bytes' microseconds
-// are slept off a quarter of a millisecond at a time.
-constexpr std::int64_t kShortestSleepUs = 250;
-} // namespace
-
 ChipSession::ChipSession(CliContext& ctx, const Invocation& inv, const DeviceFile& file, PortChoice port)
     : ctx_(ctx), port_(std::move(port)), verbose_(inv.verbose) {
     comm_.SetFlowCtrl(serial::cfcNone);
@@ -33,7 +27,7 @@ ChipSession::ChipSession(CliContext& ctx, const Invocation& inv, const DeviceFil
         if (chip_) {
             cable_ = std::make_shared<simulator::SimFt232r>(
                 chip_, ctx_.clock, inv.simLatencyUs >= 0 ? inv.simLatencyUs : simulator::kDefaultTransferLatencyUs);
-            cable_->SetShortestSleep(kShortestSleepUs);
+            cable_->SetShortestSleep(simulator::kRealClockShortestSleepUs);
         }
         // The check and the run open the port in turn; the cable stays
         // claimed between them and is given back once, when the session ends.

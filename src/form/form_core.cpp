@@ -92,10 +92,6 @@ std::int64_t SimulatedLatencyUs() {
     return *end == '\0' && value >= 0 ? value : -1;
 }
 
-// The simulated cable's bytes on the real clock: slept off a quarter of a
-// millisecond at a time.
-constexpr std::int64_t kShortestSleepUs = 250;
-
 double UsPerCableByte() {
     return 1e6 / ftdi::Ft232rTiming{}.bytesPerSecond;
 }
@@ -163,7 +159,7 @@ void TFormCore::SetUpComm() {
             simPort_->SetPeer(std::make_shared<simulator::LineLatency>(simChip_, clock_, latencyUs));
         simCable_ = std::make_shared<simulator::SimFt232r>(
             simChip_, clock_, latencyUs >= 0 ? latencyUs : simulator::kDefaultTransferLatencyUs);
-        simCable_->SetShortestSleep(kShortestSleepUs);
+        simCable_->SetShortestSleep(simulator::kRealClockShortestSleepUs);
         ports = simulator::MakeSimulatorFactory(simPort_, std::move(ports));
     }
     // A run on an FT232R entry opens its cable, whatever port number it ran under.

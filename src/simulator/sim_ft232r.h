@@ -27,6 +27,9 @@ namespace vandrel::simulator {
 // The simulated cable's serial number: "ftdi:VNDRL1SIM" names it.
 inline constexpr const char* kSimFt232rSerial = "VNDRL1SIM";
 inline constexpr std::int64_t kDefaultTransferLatencyUs = 1000;
+// A cable on the real clock sleeps its bytes' microseconds off a quarter of
+// a millisecond at a time (see SetShortestSleep).
+inline constexpr std::int64_t kRealClockShortestSleepUs = 250;
 
 // How the bus lists the simulated cable (bus 0, which no real USB bus is).
 ftdi::FtdiDeviceInfo SimulatedCableInfo();
