@@ -50,7 +50,54 @@ TMemoryRange ReadRange(const std::vector<std::string>& section, std::string_view
     return range;
 }
 
+// A Maximum.* key: microseconds from 1 to kMostMaximumUs; anything else counts as missing.
+std::optional<std::int32_t> MaximumKey(const std::vector<std::string>& section, std::string_view field)
+{
+    const std::int32_t us = ReadSpecValue(section, "Maximum.", field);
+    return us >= 1 && us <= kMostMaximumUs ? std::optional<std::int32_t>(us) : std::nullopt;
+}
+
+TMaxima ReadMaxima(const std::vector<std::string>& section)
+{
+    TMaxima m;
+    m.Program = MaximumKey(section, "Program");
+    m.Configuration = MaximumKey(section, "Configuration");
+    m.Data = MaximumKey(section, "Data");
+    m.Erase = MaximumKey(section, "Erase");
+    m.ChipErase = MaximumKey(section, "ChipErase");
+    m.Unprotect = MaximumKey(section, "Unprotect");
+    return m;
+}
+
 } // namespace
+
+std::vector<TMaximumUse> MaximaInUse(const TPicDevice& device)
+{
+    const TMaxima& m = device.Maxima;
+    const TEraseAlgorithm& erase = device.Algorithm.Erase;
+    const bool data = device.DataMemory.Size > 0;
+    const bool chipErase = erase.ProgramCommand == kCodeChipErase;
+    std::vector<TMaximumUse> uses;
+    const auto use = [&](bool needed, const char* key, const char* cycle, std::optional<std::int32_t> us) {
+        if (needed)
+            uses.push_back({key, cycle, us});
+    };
+    use(erase.Unprotect, "Maximum.Unprotect", "code-protect disable", m.Unprotect);
+    use(chipErase, "Maximum.ChipErase", "chip erase", m.ChipErase);
+    use(data || !chipErase, "Maximum.Erase", "erase", m.Erase);
+    use(device.ProgramMemory.Size > 0, "Maximum.Program", "program memory", m.Program);
+    use(device.ConfigurationMemory.Size > 0, "Maximum.Configuration", "configuration", m.Configuration);
+    use(data, "Maximum.Data", "data EEPROM", m.Data);
+    return uses;
+}
+
+std::optional<TMaximumUse> MissingMaximum(const TPicDevice& device)
+{
+    for (const TMaximumUse& use : MaximaInUse(device))
+        if (!use.Us)
+            return use;
+    return std::nullopt;
+}
 
 bool InRange(std::int32_t address, TMemoryRange range)
 {
@@ -127,6 +174,7 @@ TPicDevice DeviceFromSection(const std::vector<std::string>& section, const std:
     device.Tdprog = ReadSpecValue(section, "Timing.Tdprog");
     device.Tera = ReadSpecValue(section, "Timing.Tera");
     device.Algorithm = ReadAlgorithm(section, device.ProgramMemory, device.ConfigurationWord);
+    device.Maxima = ReadMaxima(section);
     return device;
 }
 

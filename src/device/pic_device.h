@@ -21,6 +21,26 @@ struct TMemoryRange {
 // True exactly when Address <= address <= Address + Size - 1 (32-bit arithmetic).
 bool InRange(std::int32_t address, TMemoryRange range);
 
+// The worst-case times of the chip's programming specification, in
+// microseconds (the Maximum.* keys): what each cycle needs at the
+// specification's supply voltage. A run with the fast timing waits these
+// instead of the described waits; none: the section does not give it.
+struct TMaxima {
+    std::optional<std::int32_t> Program;       // a program memory cycle
+    std::optional<std::int32_t> Configuration; // a configuration area cycle (user IDs, configuration words)
+    std::optional<std::int32_t> Data;          // a data EEPROM cycle
+    std::optional<std::int32_t> Erase;         // a bulk erase (0x09, 0x0B, triggered or not, or the setup cycle)
+    std::optional<std::int32_t> ChipErase;     // the Chip Erase (Erase.Program=0x1F)
+    std::optional<std::int32_t> Unprotect;     // the setup cycle from the configuration word (Erase.Unprotect)
+    friend bool operator==(const TMaxima&, const TMaxima&) = default;
+};
+
+// The longest time a Maximum.* key may give: 10 s.
+inline constexpr std::int32_t kMostMaximumUs = 10'000'000;
+
+// How a run times its cycles: the device file's waits, or the maxima.
+enum class RunTiming { Described, Fast };
+
 struct TPicDevice {
     std::string Name;                  // empty: no device
     TMemoryRange ProgramMemory;
@@ -35,8 +55,21 @@ struct TPicDevice {
     std::int32_t Tdprog = 0;           // ms
     std::int32_t Tera = 0;             // ms
     TAlgorithm Algorithm;              // from the optional algorithm keys
+    TMaxima Maxima;                    // from the optional Maximum.* keys
     friend bool operator==(const TPicDevice&, const TPicDevice&) = default;
 };
+
+// One Maximum.* key a run of the device waits: its name, the cycle it times
+// ("erase") and its value (none: missing, or no time from 1 to kMostMaximumUs).
+struct TMaximumUse {
+    const char* Key;
+    const char* Cycle;
+    std::optional<std::int32_t> Us;
+};
+// The Maximum.* keys the device's cycles need, in the order of a run.
+std::vector<TMaximumUse> MaximaInUse(const TPicDevice& device);
+// The first of them the section lacks; none when it has them all.
+std::optional<TMaximumUse> MissingMaximum(const TPicDevice& device);
 
 // The bits of the word at `address` that a run writes from an image and
 // compares: all 16, except in a configuration word, where only its implemented

@@ -118,3 +118,59 @@ TEST(AlgorithmKeys, MaskListIsAllOrNothing) {
 
 } // namespace
 } // namespace vandrel::device
+
+namespace vandrel::device {
+namespace {
+
+TEST(MaximumKeys, MicrosecondsFromOneToTenSecondsElseMissing) {
+    const TMaxima m = GetDeviceSpecFromText(std::string(kBase) +
+                                                "maximum.program=2500\nMaximum.Configuration=$FA0\n"
+                                                "Maximum.Data=0\nMaximum.Erase=10000001\nMaximum.ChipErase=8 ms\n"
+                                                "Maximum.Unprotect=10000000\n",
+                                            "Chip")
+                          .Maxima;
+    EXPECT_EQ(m, (TMaxima{2500, 4000, std::nullopt, std::nullopt, std::nullopt, 10'000'000}));
+    EXPECT_TRUE(GetDeviceSpecFromText(std::string(kBase) + "Maximum.Program=2500\n", "Chip").Algorithm.IsOneWord())
+        << "the maxima are no algorithm key";
+}
+
+// A fast run needs the maximum of every cycle the device's run has: the
+// erases its keys name, the areas it has.
+TEST(MaximumKeys, TheMissingOneIsTheFirstCycleTheRunWouldTimeWithout) {
+    const auto missing = [](const std::string& keys) {
+        const auto use = MissingMaximum(GetDeviceSpecFromText(
+            std::string(kBase) + "ConfigurationMemory.Address=0x2000\nConfigurationMemory.Size=8\n" + keys, "Chip"));
+        return use ? std::string(use->Key) : std::string("none");
+    };
+    const std::string areas = "Maximum.Program=1\nMaximum.Configuration=1\n";
+    EXPECT_EQ(missing(areas), "Maximum.Erase");
+    EXPECT_EQ(missing(areas + "Maximum.Erase=1\n"), "none") << "no data EEPROM: no data cycle";
+    EXPECT_EQ(missing(areas + "Maximum.Erase=1\nDataMemory.Address=0x2100\nDataMemory.Size=64\n"), "Maximum.Data");
+    EXPECT_EQ(missing(areas + "Erase.Program=0x1F\n"), "Maximum.ChipErase")
+        << "a chip erase without data needs no bulk erase";
+    EXPECT_EQ(missing(areas + "Erase.Program=0x1F\nMaximum.ChipErase=1\n"), "none");
+    EXPECT_EQ(missing(areas + "Maximum.Erase=1\nErase.Unprotect=1\n"), "Maximum.Unprotect");
+}
+
+// Every shipped section has the maxima its run needs, each at most the
+// described wait of its cycle, so that a described run also keeps to them.
+TEST(MaximumKeys, EveryShippedDeviceHasItsMaximaWithinItsDescribedWaits) {
+    SetDeviceSpecPathOverride(VANDREL_SOURCE_DIR "/picspecs.ini");
+    const std::vector<TPicDevice> devices = GetAllDevices();
+    SetDeviceSpecPathOverride("");
+    ASSERT_EQ(devices.size(), 65u);
+    for (const TPicDevice& d : devices) {
+        SCOPED_TRACE(d.Name);
+        EXPECT_FALSE(MissingMaximum(d));
+        const TMaxima& m = d.Maxima;
+        const TAlgorithm& a = d.Algorithm;
+        EXPECT_LE(m.Program.value_or(0), a.Program.Wait.value_or(d.Tprog) * 1000);
+        EXPECT_LE(m.Configuration.value_or(0), a.Configuration.Wait.value_or(d.Tprog) * 1000);
+        EXPECT_LE(m.Data.value_or(0), a.Data.Wait.value_or(d.Tdprog) * 1000);
+        for (const auto& erase : {m.Erase, m.ChipErase, m.Unprotect})
+            EXPECT_LE(erase.value_or(0), d.Tera * 1000);
+    }
+}
+
+} // namespace
+} // namespace vandrel::device
