@@ -8,6 +8,7 @@
 
 #include "common/convert.h"
 #include "common/scope_exit.h"
+#include "programmer/fast_timing.h"
 
 namespace vandrel::programmer {
 
@@ -112,6 +113,22 @@ void TFarmOperations::Wait(TFarmLink& link, std::int32_t ms) {
     // A delay missing from the device file reads as -1: no wait at all. The
     // wait goes through the link: the lines must be in place while it runs.
     link.Wait(std::max<std::int32_t>(ms, 0));
+}
+
+void TFarmOperations::CycleWait(TFarmLink& link, std::int32_t ms, const std::optional<std::int32_t>& fastUs) {
+    if (timing_ == device::RunTiming::Fast && fastUs)
+        link.WaitUs(*fastUs);
+    else
+        Wait(link, ms);
+}
+
+bool TFarmOperations::FastTimingStart() {
+    if (const std::string refusal = FastTimingRefusal(device_); !refusal.empty()) {
+        host_.ErrorBox(refusal);
+        return false;
+    }
+    host_.AppendLog(FastTimingLine(device_));
+    return true;
 }
 
 void TFarmOperations::ResetChip(TFarmLink& link) {

@@ -41,6 +41,10 @@ public:
     // which writes in the order described; the command line's forced runs.
     void SetLockOutLast(bool last) { lockOutLast_ = last; }
 
+    // Fast: each cycle waits the device's maximum (Maximum.*) instead of
+    // the device file's wait; a device without them is refused.
+    void SetTiming(device::RunTiming timing) { timing_ = timing; }
+
 private:
     struct WordStep; // one of the six write and verify steps
     enum class CalibrationRead { Kept, Unstable, Stopped };
@@ -57,13 +61,19 @@ private:
     bool Stopped() const { return host_.StopRequested(); }
     void Pump() { host_.ProcessMessages(); }
     void Wait(TFarmLink& link, std::int32_t ms);
+    // A cycle's wait: the described `ms`, or under the fast timing `fastUs`.
+    void CycleWait(TFarmLink& link, std::int32_t ms, const std::optional<std::int32_t>& fastUs);
+    // Fast timing: false (an error box) for a device without the maxima,
+    // else one log line with the times in force.
+    bool FastTimingStart();
     void ResetChip(TFarmLink& link);
     // A device whose pulses have a maximum: the link's own pace, timed on a
     // few harmless frames, must end every pulse of the areas to be written
     // in time; else an error box and false, before anything is written.
     bool PulseLimitCheck(TFarmLink& link);
     void EraseStep(TFarmLink& link, bool program);
-    void SetupCycle(TFarmLink& link);
+    // `unprotect`: the counter stands on the configuration word.
+    void SetupCycle(TFarmLink& link, bool unprotect);
     void LoadConfigurationUpTo(TFarmLink& link, std::int16_t data, std::int32_t address);
     // End Programming, then TDIS before the next command.
     void EndProgramming(TFarmLink& link, int command);
@@ -107,6 +117,7 @@ private:
     // (it erased or wrote it, or read it for a verify).
     std::optional<std::uint16_t> chipConfigurationWord_;
     bool lockOutLast_ = false;
+    device::RunTiming timing_ = device::RunTiming::Described;
 };
 
 } // namespace vandrel::programmer

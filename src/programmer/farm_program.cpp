@@ -126,6 +126,8 @@ void TFarmOperations::FarmProgram() {
     Pump();
     if (Stopped())
         return;
+    if (timing_ == device::RunTiming::Fast && !FastTimingStart())
+        return;
     if (!PulseLimitCheck(link))
         return;
     if (host_.IsChecked(StepBox::EraseProgram)) {
@@ -213,7 +215,7 @@ void TFarmOperations::FarmProgram() {
 bool TFarmOperations::PulseLimitCheck(TFarmLink& link) {
     const std::vector<PulseArea> areas =
         PulseAreas(device_, host_.IsChecked(StepBox::WriteProgram), host_.IsChecked(StepBox::WriteConfigurationMemory),
-                   host_.IsChecked(StepBox::WriteDataMemory));
+                   host_.IsChecked(StepBox::WriteDataMemory), timing_);
     if (areas.empty())
         return true;
     // The wait of the first area as the system keeps it, then Increment
@@ -223,11 +225,11 @@ bool TFarmOperations::PulseLimitCheck(TFarmLink& link) {
     Clock& clock = host_.GetClock();
     link.FarmReset();
     const std::int64_t start = clock.NowUs();
-    link.Wait(areas.front().waitMs);
+    CycleWait(link, areas.front().waitMs, areas.front().fastUs);
     const std::int64_t waited = clock.NowUs();
     for (int i = 0; i < kFrames; ++i)
         link.FarmWrite(kIncrementAddress, -1);
-    const LinkPulseCost cost{std::max<std::int64_t>(waited - start - std::int64_t{areas.front().waitMs} * 1000, 0),
+    const LinkPulseCost cost{std::max<std::int64_t>(waited - start - areas.front().WaitUs(), 0),
                              (clock.NowUs() - waited) / kFrames};
     if (const std::optional<std::string> refusal = PulseRefusal(device_.Name, areas, cost)) {
         host_.ErrorBox(*refusal);
@@ -301,21 +303,21 @@ void TFarmOperations::EraseStep(TFarmLink& link, bool program) {
         // itself runs from there: one cycle serves protected and unprotected chips.
         LoadConfigurationUpTo(link, 0x3FFF, device_.ConfigurationWord.Address);
         if (!(bulk && erase.Setup))
-            SetupCycle(link);
+            SetupCycle(link, true);
     }
     if (program && erase.LoadConfiguration)
         link.FarmWrite(kLoadConfiguration, 0x3FFF);
     if (bulk && (program ? erase.PreloadProgram : erase.PreloadData))
         link.FarmWrite(program ? kLoadDataForProgramMemory : kLoadDataForDataMemory, 0x3FFF);
     if (bulk && erase.Setup) {
-        SetupCycle(link);
+        SetupCycle(link, program && erase.Unprotect);
         return;
     }
     link.FarmWrite(command, -1);
     const bool triggered = bulk && erase.Trigger.has_value();
     if (triggered)
         link.FarmWrite(*erase.Trigger, -1);
-    Wait(link, device_.Tera);
+    CycleWait(link, device_.Tera, bulk ? device_.Maxima.Erase : device_.Maxima.ChipErase);
     if (triggered && erase.End)
         EndProgramming(link, *erase.End);
 }
@@ -329,11 +331,11 @@ void TFarmOperations::LoadConfigurationUpTo(TFarmLink& link, std::int16_t data, 
 
 // Bulk Erase Setup 1 and 2, the Begin Programming that starts the erase,
 // Tera, and the two setup commands again.
-void TFarmOperations::SetupCycle(TFarmLink& link) {
+void TFarmOperations::SetupCycle(TFarmLink& link, bool unprotect) {
     link.FarmWrite(kBulkEraseSetup1, -1);
     link.FarmWrite(kBulkEraseSetup2, -1);
     link.FarmWrite(device_.Algorithm.Erase.Trigger.value_or(kBeginEraseProgrammingCycle), -1);
-    Wait(link, device_.Tera);
+    CycleWait(link, device_.Tera, unprotect ? device_.Maxima.Unprotect : device_.Maxima.Erase);
     link.FarmWrite(kBulkEraseSetup1, -1);
     link.FarmWrite(kBulkEraseSetup2, -1);
 }
@@ -460,7 +462,11 @@ std::uint16_t TFarmOperations::WriteWord(TFarmLink& link, const device::TWriteCy
                                          std::int16_t word, bool dataDelay) {
     link.FarmWrite(load, word);
     link.FarmWrite(cycle.Begin, -1);
-    Wait(link, cycle.Wait.value_or(dataDelay ? device_.Tdprog : device_.Tprog));
+    const device::TMaxima& most = device_.Maxima;
+    CycleWait(link, cycle.Wait.value_or(dataDelay ? device_.Tdprog : device_.Tprog),
+              &cycle == &device_.Algorithm.Program         ? most.Program
+              : &cycle == &device_.Algorithm.Configuration ? most.Configuration
+                                                           : most.Data);
     if (cycle.End)
         EndProgramming(link, *cycle.End);
     return link.FarmRead(read);

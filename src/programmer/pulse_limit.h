@@ -18,10 +18,14 @@ struct PulseArea {
     const char* name;        // "program memory", "configuration memory", "data memory"
     std::int32_t waitMs = 0; // the run's wait between Begin and End Programming
     std::int32_t maxUs = 0;  // ProgramMemory.MaxPulse and its kin
+    // Under the fast timing, the wait instead of waitMs: the area's Maximum.*.
+    std::optional<std::int32_t> fastUs;
+    std::int64_t WaitUs() const { return fastUs ? *fastUs : std::int64_t{waitMs} * 1000; }
 };
 
 // The areas among those to be written whose cycle has a maximum.
-std::vector<PulseArea> PulseAreas(const device::TPicDevice& device, bool program, bool configuration, bool data);
+std::vector<PulseArea> PulseAreas(const device::TPicDevice& device, bool program, bool configuration, bool data,
+                                  device::RunTiming timing = device::RunTiming::Described);
 
 // The link as measured on the first frames of the run: how much longer
 // than asked a wait took, and how long one command frame took.

@@ -94,6 +94,7 @@ void Press(TFarmOperations& operations, RequestHost& host, const OperationReques
     host.Ticked = request.steps;
     host.HexPath = request.hexPath;
     operations.SetLockOutLast(request.lockOutLast);
+    operations.SetTiming(request.timing);
     if (request.kind == OperationRequest::Kind::Dump) {
         // The window reads both fields as hexadecimal.
         host.DumpAddress = Hex4(request.address);

@@ -106,6 +106,7 @@ struct OperationRequest {
     std::int32_t address = 0, count = 0; // Dump
     std::string hexPath;                 // Program: the edtHexFile text
     bool lockOutLast = false;            // Program: a lock-out configuration word goes last (--force)
+    device::RunTiming timing = device::RunTiming::Described; // Program: the waits of the cycles
     bool WantsSummary() const { return kind == Kind::Program; }
     friend bool operator==(const OperationRequest&, const OperationRequest&) = default;
 };

@@ -177,25 +177,43 @@ void SimCore::FactoryFresh() {
 
 // ---- cycles ------------------------------------------------------------------
 
-void SimCore::StartInternal(std::int64_t ms, std::string name, std::function<void()> complete,
+std::int64_t SimCore::NeedUs(Kind kind, std::int64_t ms) const {
+    const device::TMaxima& m = device.Maxima;
+    const std::optional<std::int32_t>& most = kind == Kind::Program         ? m.Program
+                                              : kind == Kind::Configuration ? m.Configuration
+                                              : kind == Kind::Data          ? m.Data
+                                              : kind == Kind::Erase         ? m.Erase
+                                              : kind == Kind::ChipErase     ? m.ChipErase
+                                                                            : m.Unprotect;
+    return most ? *most : std::max<std::int64_t>(ms, 0) * 1000;
+}
+
+SimCore::Kind SimCore::WordKind() const {
+    if (latchKind == Latch::Data)
+        return Kind::Data;
+    return counter >= kConfigBase ? Kind::Configuration : Kind::Program;
+}
+
+void SimCore::StartInternal(Kind kind, std::int64_t ms, std::string name, std::function<void()> complete,
                             std::function<void()> spoil) {
     ++cycles;
-    if (ms <= 0) { // no timing requirement
+    const std::int64_t us = NeedUs(kind, ms);
+    if (us <= 0) { // no timing requirement
         complete();
         return;
     }
-    requiredMs += ms;
+    requiredUs += us;
     const std::int64_t now = clock.NowUs();
-    cycle = Cycle{true, std::nullopt, now, now + ms * 1000, std::move(name), std::move(complete), std::move(spoil)};
+    cycle = Cycle{true, std::nullopt, now, now + us, std::move(name), std::move(complete), std::move(spoil)};
 }
 
-void SimCore::StartExternal(std::int64_t ms, int endCommand, std::string name, std::function<void()> complete,
-                            std::function<void()> spoil) {
+void SimCore::StartExternal(Kind kind, std::int64_t ms, int endCommand, std::string name,
+                            std::function<void()> complete, std::function<void()> spoil) {
     ++cycles;
-    requiredMs += std::max<std::int64_t>(ms, 0);
+    const std::int64_t us = NeedUs(kind, ms);
+    requiredUs += us;
     const std::int64_t now = clock.NowUs();
-    cycle = Cycle{true, endCommand, now, now + std::max<std::int64_t>(ms, 0) * 1000, std::move(name),
-                  std::move(complete), std::move(spoil)};
+    cycle = Cycle{true, endCommand, now, now + us, std::move(name), std::move(complete), std::move(spoil)};
 }
 
 void SimCore::Violation(std::string text) { violations.push_back({clock.NowMs(), std::move(text)}); }

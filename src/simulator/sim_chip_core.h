@@ -105,7 +105,7 @@ struct SimCore {
     std::vector<TimingViolation> violations;
     std::uint64_t lineChanges = 0;
     std::uint64_t commands = 0;
-    std::int64_t requiredMs = 0; // the times of every cycle begun, added up
+    std::int64_t requiredUs = 0; // the times of every cycle begun, added up
     std::int64_t tdisDueUs = 0;  // no command before this, after an End Programming
     std::uint64_t cycles = 0;    // programming and erase cycles begun
 
@@ -134,10 +134,17 @@ struct SimCore {
 
     // ---- cycles (for the families) -------------------------------------------
 
+    // What a cycle does, for the time it needs: the section's maximum of
+    // that kind (Maximum.*) where it gives one, else the family's own `ms`.
+    enum class Kind { Program, Configuration, Data, Erase, ChipErase, Unprotect };
+    std::int64_t NeedUs(Kind kind, std::int64_t ms) const;
+    // The kind of a one-word cycle at the counter.
+    Kind WordKind() const;
+
     // Internally timed; a time of 0 or less completes at once.
-    void StartInternal(std::int64_t ms, std::string name, std::function<void()> complete,
+    void StartInternal(Kind kind, std::int64_t ms, std::string name, std::function<void()> complete,
                        std::function<void()> spoil = {});
-    void StartExternal(std::int64_t ms, int endCommand, std::string name, std::function<void()> complete,
+    void StartExternal(Kind kind, std::int64_t ms, int endCommand, std::string name, std::function<void()> complete,
                        std::function<void()> spoil = {});
     void Violation(std::string text);
     // Completes a cycle whose time is up (internally timed only).

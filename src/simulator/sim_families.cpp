@@ -1,8 +1,9 @@
 // The chip families of the simulator: what Begin Programming, the erases and
-// the factory words do on each kind of silicon. Times are the programming
-// specifications' figures (where sources disagree, the longer one), except
-// for the two one-word families, which keep the device file's times as
-// they always have.
+// the factory words do on each kind of silicon. A cycle needs the maximum
+// the device's section gives for its kind (Maximum.*, SimCore::NeedUs);
+// without one, the family's time: the programming specifications' figures
+// (where sources disagree, the longer one), except for the two one-word
+// families, which keep the device file's times as they always have.
 #include <array>
 #include <vector>
 #include <string>
@@ -56,10 +57,11 @@ void StartWordCycle(SimCore& core, bool external, std::int64_t ms, bool programO
                 core.ProgramWord(address, kErasedWord);
         };
     std::string name = (data ? "data programming cycle at " : "programming cycle at ") + At(address);
+    const SimCore::Kind kind = core.WordKind();
     if (external)
-        core.StartExternal(ms, endCommand, std::move(name), std::move(complete), std::move(spoil));
+        core.StartExternal(kind, ms, endCommand, std::move(name), std::move(complete), std::move(spoil));
     else
-        core.StartInternal(ms, std::move(name), std::move(complete), std::move(spoil));
+        core.StartInternal(kind, ms, std::move(name), std::move(complete), std::move(spoil));
 }
 
 // Bulk Erase Program Memory of the 16F62xA and the 12F629 family: the
@@ -68,7 +70,7 @@ void StartWordCycle(SimCore& core, bool external, std::int64_t ms, bool programO
 // Table 3-1, DS41191D 2.3.1.9).
 void StartProgramErase(SimCore& core, std::int64_t ms) {
     const bool ids = core.counter >= kConfigBase;
-    core.StartInternal(ms, "bulk erase of program memory", [&core, ids] {
+    core.StartInternal(SimCore::Kind::Erase, ms, "bulk erase of program memory", [&core, ids] {
         const bool data = core.DataProtected();
         core.EraseProgram();
         core.EraseConfiguration(ids);
@@ -104,7 +106,7 @@ protected:
         StartWordCycle(core, false, data ? core.device.Tdprog : core.device.Tprog, programOnly);
     }
     static void Erase(SimCore& core, SimCore::ArmedErase erase) {
-        core.StartInternal(core.device.Tera, EraseName(erase), EraseAction(core, erase));
+        core.StartInternal(SimCore::Kind::Erase, core.device.Tera, EraseName(erase), EraseAction(core, erase));
     }
 };
 
@@ -169,14 +171,15 @@ public:
 
 private:
     static void ProtectedErase(SimCore& core, SimCore::ArmedErase erase) {
-        core.StartInternal(core.device.Tera, EraseName(erase), [&core, erase] {
+        core.StartInternal(SimCore::Kind::Erase, core.device.Tera, EraseName(erase), [&core, erase] {
             if (!core.CodeProtected())
                 EraseAction(core, erase)();
         });
     }
     static void SetupErase(SimCore& core) {
         const bool atWord = core.counter == core.device.ConfigurationWord.Address;
-        core.StartInternal(core.device.Tera, "bulk erase setup cycle", [&core, atWord] {
+        core.StartInternal(atWord ? SimCore::Kind::Unprotect : SimCore::Kind::Erase, core.device.Tera,
+                           "bulk erase setup cycle", [&core, atWord] {
             if (!atWord)
                 return;
             core.EraseConfiguration(true);

@@ -37,12 +37,12 @@ public:
             if (data || core.counter < kConfigBase)
                 StartWordCycle(core, true, kTprogExternal, true, kEndProgrammingShort);
             else
-                core.StartExternal(kTprogExternal, kEndProgrammingShort, "programming cycle at " + At(core.counter),
-                                   [] {});
+                core.StartExternal(SimCore::Kind::Configuration, kTprogExternal, kEndProgrammingShort,
+                                   "programming cycle at " + At(core.counter), [] {});
             break;
         case kBulkEraseProgram: StartProgramErase(core, kTera); break;
         case kBulkEraseData:
-            core.StartInternal(kTera, "bulk erase of data memory", [&core] {
+            core.StartInternal(SimCore::Kind::Erase, kTera, "bulk erase of data memory", [&core] {
                 if (!core.DataProtected())
                     core.EraseData();
             });

@@ -68,7 +68,7 @@ public:
         case kBulkEraseData: core.armed = SimCore::ArmedErase{true, false}; break;
         case kChipErase: {
             const bool ids = core.counter >= kConfigBase;
-            core.StartInternal(t_.chipErase, "chip erase", [&core, ids] {
+            core.StartInternal(SimCore::Kind::ChipErase, t_.chipErase, "chip erase", [&core, ids] {
                 core.EraseProgram();
                 core.EraseData();
                 core.EraseConfiguration(ids);
@@ -94,9 +94,9 @@ private:
                 EraseAction(core, erase)();
         };
         if (t_.eraseProgramExternal)
-            core.StartExternal(t_.bulkErase, kEndProgramming, EraseName(erase), action);
+            core.StartExternal(SimCore::Kind::Erase, t_.bulkErase, kEndProgramming, EraseName(erase), action);
         else
-            core.StartInternal(t_.bulkErase, EraseName(erase), action);
+            core.StartInternal(SimCore::Kind::Erase, t_.bulkErase, EraseName(erase), action);
     }
 
     void Program(SimCore& core, bool programOnly) {
@@ -142,9 +142,10 @@ private:
         std::string name = "programming cycle at " + At(base);
         const std::int64_t ms = programOnly ? t_.programOnly : t_.eraseProgram;
         if (external)
-            core.StartExternal(ms, kEndProgramming, std::move(name), std::move(complete), std::move(spoil));
+            core.StartExternal(SimCore::Kind::Program, ms, kEndProgramming, std::move(name), std::move(complete),
+                               std::move(spoil));
         else
-            core.StartInternal(ms, std::move(name), std::move(complete), std::move(spoil));
+            core.StartInternal(SimCore::Kind::Program, ms, std::move(name), std::move(complete), std::move(spoil));
     }
 
     RowTimes t_;

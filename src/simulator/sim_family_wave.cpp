@@ -126,7 +126,7 @@ public:
             Write(core, true, t_.tprog, !data, kEndProgrammingShort);
         } else if (t_.bulkErase && command == kBulkEraseProgram) {
             const std::int32_t at = core.counter;
-            core.StartInternal(t_.tera, "bulk erase of program memory", [this, &core, at] {
+            core.StartInternal(SimCore::Kind::Erase, t_.tera, "bulk erase of program memory", [this, &core, at] {
                 const std::vector<std::uint16_t> kept = Calibration(core);
                 const bool withData = core.DataProtected();
                 core.EraseProgram();
@@ -138,7 +138,7 @@ public:
                         CalibrationWord(core, i) = kept[i]; // below the counter: kept
             });
         } else if (t_.bulkErase && t_.data && command == kBulkEraseData) {
-            core.StartInternal(t_.tera, "bulk erase of data memory", [&core] {
+            core.StartInternal(SimCore::Kind::Erase, t_.tera, "bulk erase of data memory", [&core] {
                 if (!core.DataProtected())
                     core.EraseData();
             });
@@ -176,9 +176,9 @@ private:
             };
             std::string name = "programming cycle at " + At(base);
             if (external)
-                core.StartExternal(ms, endCommand, std::move(name), std::move(complete));
+                core.StartExternal(SimCore::Kind::Program, ms, endCommand, std::move(name), std::move(complete));
             else
-                core.StartInternal(ms, std::move(name), std::move(complete));
+                core.StartInternal(SimCore::Kind::Program, ms, std::move(name), std::move(complete));
         }
         if (external)
             core.cycle.maxUs = p_.maxPulseUs;
@@ -200,7 +200,8 @@ private:
             return false;
         const bool data = armed->data;
         const bool atWord = core.counter == core.device.ConfigurationWord.Address;
-        core.StartInternal(t_.tera, "bulk erase setup cycle", [&core, data, atWord] {
+        core.StartInternal(atWord ? SimCore::Kind::Unprotect : SimCore::Kind::Erase, t_.tera, "bulk erase setup cycle",
+                           [&core, data, atWord] {
             const bool locked = core.CodeProtected() || core.DataProtected();
             if (atWord) {
                 core.EraseProgram();
@@ -279,7 +280,7 @@ public:
 
 private:
     void BulkErase(SimCore& core, SimCore::ArmedErase erase) {
-        core.StartInternal(t_.tera, EraseName(erase), [&core, erase] {
+        core.StartInternal(SimCore::Kind::Erase, t_.tera, EraseName(erase), [&core, erase] {
             if (erase.data ? core.DataProtected() : core.CodeProtected())
                 return;
             if (erase.data) {
@@ -297,7 +298,8 @@ private:
     void Setup(SimCore& core, bool data) {
         const bool atWord = core.counter == core.device.ConfigurationWord.Address;
         const bool memory = t_.setupErasesMemory;
-        core.StartInternal(t_.setup, "bulk erase setup cycle", [&core, atWord, data, memory] {
+        core.StartInternal(atWord ? SimCore::Kind::Unprotect : SimCore::Kind::Erase, t_.setup,
+                           "bulk erase setup cycle", [&core, atWord, data, memory] {
             if (atWord) {
                 core.EraseConfiguration(true);
                 core.EraseProgram();

@@ -168,7 +168,12 @@ std::string SimChip::FamilyName() const {
 
 std::int64_t SimChip::RequiredMs() const {
     std::lock_guard lock(core_->mutex);
-    return core_->requiredMs;
+    return core_->requiredUs / 1000;
+}
+
+std::int64_t SimChip::RequiredUs() const {
+    std::lock_guard lock(core_->mutex);
+    return core_->requiredUs;
 }
 
 std::uint64_t SimChip::CyclesBegun() const {

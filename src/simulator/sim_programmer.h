@@ -119,6 +119,7 @@ public:
     // The times the chip required of every programming and erase cycle
     // begun so far, added up (the waits no run can do without).
     std::int64_t RequiredMs() const;
+    std::int64_t RequiredUs() const;
     // The programming and erase cycles begun so far.
     std::uint64_t CyclesBegun() const;
 

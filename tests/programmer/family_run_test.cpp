@@ -18,25 +18,6 @@ const char* const kNewDevices[] = {"PIC12F629",  "PIC12F675",  "PIC16F630",  "PI
                                    "PIC16F873A", "PIC16F874A", "PIC16F876A", "PIC16F877A",
                                    "PIC16F87",   "PIC16F88",   "PIC16F818",  "PIC16F819"};
 
-// The test program assembled for the device (tests/data/programs).
-std::string ProgramFor(const std::string& device) {
-    std::string chip = device;
-    std::transform(chip.begin(), chip.end(), chip.begin(), [](unsigned char c) { return std::tolower(c); });
-    return VANDREL_SOURCE_DIR "/tests/data/programs/" + chip + ".hex";
-}
-
-// Words left from an earlier program wherever the chip holds erased words,
-// so that only a working erase gives a clean chip (factory words stay).
-void SeedOldProgram(simulator::SimChip& chip, const device::TPicDevice& d) {
-    for (std::int32_t a = 0; a < d.ProgramMemory.Size; ++a)
-        if (chip.ReadWord(a) == 0x3FFF)
-            chip.WriteWord(a, 0x0000);
-    for (std::int32_t a = d.UserID.Address; a < d.UserID.Address + d.UserID.Size; ++a)
-        chip.WriteWord(a, 0x0000);
-    for (std::int32_t a = 0; a < d.DataMemory.Size; ++a)
-        chip.WriteWord(d.DataMemory.Address + a, 0x00);
-}
-
 std::uint16_t MaskAt(const device::TPicDevice& d, std::int32_t address) {
     if (!device::InRange(address, d.ConfigurationWord) || d.Algorithm.ConfigurationMasks.empty())
         return 0x3FFF;

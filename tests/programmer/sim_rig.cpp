@@ -2,6 +2,7 @@
 #include "support/test_devices.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 
 namespace vandrel::test {
@@ -82,6 +83,22 @@ std::vector<std::string> Concat(std::initializer_list<std::vector<std::string>> 
     for (const auto& part : parts)
         out.insert(out.end(), part.begin(), part.end());
     return out;
+}
+
+std::string ProgramFor(const std::string& device) {
+    std::string chip = device;
+    std::transform(chip.begin(), chip.end(), chip.begin(), [](unsigned char c) { return std::tolower(c); });
+    return VANDREL_SOURCE_DIR "/tests/data/programs/" + chip + ".hex";
+}
+
+void SeedOldProgram(simulator::SimChip& chip, const device::TPicDevice& d) {
+    for (std::int32_t a = 0; a < d.ProgramMemory.Size; ++a)
+        if (chip.ReadWord(a) == 0x3FFF)
+            chip.WriteWord(a, 0x0000);
+    for (std::int32_t a = d.UserID.Address; a < d.UserID.Address + d.UserID.Size; ++a)
+        chip.WriteWord(a, 0x0000);
+    for (std::int32_t a = 0; a < d.DataMemory.Size; ++a)
+        chip.WriteWord(d.DataMemory.Address + a, 0x00);
 }
 
 SimRig::SimRig(device::TPicDevice chosen)

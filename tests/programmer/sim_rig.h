@@ -30,6 +30,12 @@ std::vector<std::string> DecodeIcsp(const std::vector<serial::SimCall>& calls);
 std::vector<std::string> Times(int count, const std::string& token);
 std::vector<std::string> Concat(std::initializer_list<std::vector<std::string>> parts);
 
+// The test program assembled for the device (tests/data/programs/<device>.hex).
+std::string ProgramFor(const std::string& device);
+// Words left from an earlier program wherever the chip holds erased words,
+// so that only a working erase gives a clean chip (factory words stay).
+void SeedOldProgram(simulator::SimChip& chip, const device::TPicDevice& d);
+
 struct SimRig {
     explicit SimRig(device::TPicDevice chosen = Pic16F628A());
     ~SimRig();
