@@ -252,9 +252,11 @@ void TFormCore::FormCreate() {
         cmbDeviceListChange();
     }
 
-    // The menu's remembered option.
+    // The menu's remembered options.
     checkBeforeWrite_ = settings_.ReadSetting(kCheckBeforeWrite) == "1";
     view_.SetMenuChecked(MenuCommand::CheckBeforeWrite, checkBeforeWrite_);
+    fastTiming_ = settings_.ReadSetting(kFastTiming) == "1";
+    view_.SetMenuChecked(MenuCommand::FastTiming, fastTiming_);
 }
 
 void TFormCore::FormDestroy() {
@@ -652,6 +654,8 @@ void TFormCore::btnGoClick() {
                                   StepBox::VerifyConfigurationMemory, StepBox::VerifyDataMemory})
             if (IsChecked(box))
                 request.steps.insert(box);
+        request.timing = fastTiming_ ? device::RunTiming::Fast : device::RunTiming::Described;
+        farm_->SetTiming(request.timing);
         PlanRun(request, CurrentDevice, false);
         farm_->btnGoClick();
     });

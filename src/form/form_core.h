@@ -78,10 +78,12 @@ public:
     void ReadChipClick();
     void DetectClick();
     void CheckBeforeWriteClick();
+    void FastTimingClick();
     void SaveLogClick();
     void CopyLogClick();
     void AboutClick();
     bool CheckBeforeWrite() const { return checkBeforeWrite_; }
+    bool FastTiming() const { return fastTiming_; }
 
     // --- Event handlers ---
     void cmbDeviceListChange();
@@ -227,6 +229,7 @@ private:
     std::unique_ptr<image::THexFile> chipImage_; // chipOps_'s image, never written
     std::unique_ptr<programmer::TFarmOperations> chipOps_;
     bool checkBeforeWrite_ = false;
+    bool fastTiming_ = false; // the menu's Fast timing: each cycle waits the device's maximum
 
     // FT232R cables: the simulated one, the system's bus, the cable of the
     // run (claimed once for a press) and what went wrong with it.

@@ -60,6 +60,7 @@ void TFormCore::MenuChosen(MenuCommand command) {
         case MenuCommand::ReadChip: ReadChipClick(); return;
         case MenuCommand::Detect: DetectClick(); return;
         case MenuCommand::CheckBeforeWrite: CheckBeforeWriteClick(); return;
+        case MenuCommand::FastTiming: FastTimingClick(); return;
         case MenuCommand::SaveLog: SaveLogClick(); return;
         case MenuCommand::CopyLog: CopyLogClick(); return;
         case MenuCommand::About: AboutClick(); return;
@@ -154,6 +155,12 @@ void TFormCore::CheckBeforeWriteClick() {
     checkBeforeWrite_ = !checkBeforeWrite_;
     view_.SetMenuChecked(MenuCommand::CheckBeforeWrite, checkBeforeWrite_);
     settings_.WriteSetting(kCheckBeforeWrite, checkBeforeWrite_ ? "1" : "0");
+}
+
+void TFormCore::FastTimingClick() {
+    fastTiming_ = !fastTiming_;
+    view_.SetMenuChecked(MenuCommand::FastTiming, fastTiming_);
+    settings_.WriteSetting(kFastTiming, fastTiming_ ? "1" : "0");
 }
 
 void TFormCore::ReadChipClick() {

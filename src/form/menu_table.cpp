@@ -22,6 +22,7 @@ constexpr std::array<MenuCommandSpec, kMenuCommandCount> kCommands = {{
     {ReadChip,         Menu::Chip, "actReadChip",         "&Read into HEX file...",         'R', false, false, true},
     {Detect,           Menu::Chip, "actDetect",           "&Detect",                        'D', false, false, true},
     {CheckBeforeWrite, Menu::Chip, "actCheckBeforeWrite", "&Check the chip before writing", 0, true, true},
+    {FastTiming,       Menu::Chip, "actFastTiming",       "&Fast timing (4.5-5.5 V)",       0, true},
     {CopyLog,          Menu::Edit, "actCopyLog",          "&Copy log",                      'C'},
     {About,            Menu::Help, "actAbout",            "&About",                         0},
 }};

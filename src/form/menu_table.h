@@ -22,6 +22,7 @@ enum class MenuCommand : std::uint8_t {
     ReadChip,
     Detect,
     CheckBeforeWrite,
+    FastTiming,
     CopyLog,
     About,
 };

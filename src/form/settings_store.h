@@ -16,6 +16,7 @@ inline constexpr const char* kDumpSize = "DumpSize";
 inline constexpr const char* kComPort = "ComPort";
 inline constexpr const char* kPicDevice = "PicDevice";
 inline constexpr const char* kCheckBeforeWrite = "CheckBeforeWrite"; // "1" or "0"
+inline constexpr const char* kFastTiming = "FastTiming";             // "1" or "0"
 
 class SettingsStore {
 public:

@@ -100,7 +100,7 @@ TEST_F(FormCoreTest, StartUpRestoresEachSettingInItsStepAndWritesBackOnlyTheDevi
                      "select cmbDeviceList=-1", "read PicDevice",
                      "select cmbDeviceList=" + std::to_string(view_.Selected(C::cmbDeviceList)),
                      "text edtHexProgram=33", "text edtHexData=7", "text edtHexConfig=5",
-                     "write PicDevice=PIC16F628A", "read CheckBeforeWrite"}));
+                     "write PicDevice=PIC16F628A", "read CheckBeforeWrite", "read FastTiming"}));
     EXPECT_EQ(view_.Text(C::cmbDeviceList), "PIC16F628A");
     EXPECT_EQ(view_.Text(C::lblProgramMemoryValue), "2048");
     EXPECT_TRUE(view_.Enabled(C::cbLVP));
@@ -466,6 +466,37 @@ TEST_F(MenuTest, CheckBeforeWritingIsRememberedSilentOnAMatchAndAsksOnAMismatch)
     Start();
     EXPECT_TRUE(core_->CheckBeforeWrite());
     EXPECT_TRUE(view_.MenuTicks[MenuCommand::CheckBeforeWrite]);
+}
+
+// Fast timing: remembered, and a Download then waits the maxima (the log
+// says so in its first line); off, the described run's log is as before.
+TEST_F(MenuTest, FastTimingIsRememberedAndTimesTheDownload) {
+    StartSimulated();
+    view_.Type(C::edtHexFile, kExample);
+    view_.Tick(C::cbEraseAll, true);
+    view_.Tick(C::cbWriteAll, true);
+    view_.Tick(C::cbVerifyAll, true);
+    EXPECT_FALSE(view_.MenuTicks[MenuCommand::FastTiming]);
+    view_.Press(C::btnGo);
+    const std::vector<std::string> described = view_.Log;
+    ASSERT_EQ(described.back(), "complete.");
+
+    core_->MenuChosen(MenuCommand::FastTiming);
+    EXPECT_EQ(settings_.Values[kFastTiming], "1");
+    EXPECT_TRUE(view_.MenuTicks[MenuCommand::FastTiming]);
+    view_.Log.clear();
+    view_.Press(C::btnGo);
+    ASSERT_FALSE(view_.Log.empty());
+    EXPECT_EQ(view_.Log.front().rfind("Fast timing, the maxima", 0), 0u) << view_.Log.front();
+    EXPECT_EQ(std::vector<std::string>(view_.Log.begin() + 1, view_.Log.end()), described);
+
+    core_->FormDestroy();
+    core_.reset();
+    Start();
+    EXPECT_TRUE(core_->FastTiming());
+    EXPECT_TRUE(view_.MenuTicks[MenuCommand::FastTiming]);
+    core_->MenuChosen(MenuCommand::FastTiming);
+    EXPECT_EQ(settings_.Values[kFastTiming], "0");
 }
 
 TEST_F(MenuTest, SaveLogWritesExactlyThePanesLinesAndCopyLogCopiesThem) {
