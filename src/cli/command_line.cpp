@@ -87,6 +87,16 @@ void AddPreserveOption(CLI::App& command, Invocation& inv) {
                      "data: read it first, write it back and verify it (the default)");
 }
 
+void AddTimingOption(CLI::App& command, std::string& timing) {
+    command
+        .add_option("--timing", timing,
+                    "each cycle waits its maximum from the chip's programming specification instead of the device "
+                    "file's wait; safe at the specification's supply voltage, usually 4.5-5.5 V, and about twice "
+                    "as fast")
+        ->check(CLI::IsMember({"described", "fast"}))
+        ->type_name("described|fast");
+}
+
 void AddAreaOption(CLI::App& command, std::vector<std::string>& names) {
     command.add_option("-a,--area", names, "memory areas, comma-separated: program, config, data (default: all)")
         ->delimiter(',')
@@ -148,6 +158,7 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const GetEnv
     Invocation inv;
     std::vector<std::string> areaNames;
     bool noErase = false, noVerify = false;
+    std::string timing = "described"; // --timing
     std::string address, count;
 
     CLI::App app("Programs PIC microcontrollers with 14-bit program words in circuit, through a COM port's\n"
@@ -214,6 +225,7 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const GetEnv
     program->add_flag("--no-erase", noErase, "do not bulk-erase first");
     program->add_flag("--no-verify", noVerify, "do not verify after writing");
     AddPreserveOption(*program, inv);
+    AddTimingOption(*program, timing);
     program->add_flag("--skip-same", inv.skipSame,
                       "read the chosen areas first; erase, write and verify only when the chip differs");
     program->footer(Example("vandrel1-cli -d PIC16F628A -p COM100 program blink.hex") +
@@ -229,6 +241,7 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const GetEnv
     AddAreaOption(*erase, areaNames);
     AddReportOption(*erase, inv);
     AddPreserveOption(*erase, inv);
+    AddTimingOption(*erase, timing);
     erase->footer(Example("vandrel1-cli -d PIC16F628A -p COM100 erase"));
 
     CLI::App* read = app.add_subcommand(
@@ -315,6 +328,7 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const GetEnv
     inv.areas = AreasOf(areaNames);
     inv.erase = !noErase;
     inv.verify = !noVerify;
+    inv.fastTiming = timing == "fast";
     ApplyDefaults(inv, !inv.simulate.empty(), getEnv);
     if (inv.json && (inv.command == Command::Read || inv.command == Command::Dump))
         return usage(std::string("--json: ") + CommandName(inv.command) + " gives no JSON");

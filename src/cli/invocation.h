@@ -42,6 +42,7 @@ struct Invocation {
     bool verify = true; // program: verify after writing
     bool all = false;   // read: keep erased program words too
     bool preserveEeprom = true; // program, erase: keep the data EEPROM an erase takes unasked
+    bool fastTiming = false;    // program, erase: --timing fast, each cycle waits the device's maximum
     std::string format; // read: "hex", "bin", or "" (from the file's extension)
     bool skipSame = false; // program: read the chip first, write only when it differs
     std::string reportPath; // program, verify, erase: each port's result as JSON ("": none)

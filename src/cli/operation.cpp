@@ -8,6 +8,7 @@ using programmer::StepBox;
 OperationRequest ProgramRequest(const Invocation& inv) {
     OperationRequest request;
     request.hexPath = inv.file;
+    request.timing = inv.fastTiming ? device::RunTiming::Fast : device::RunTiming::Described;
     const Areas& a = inv.areas;
     const auto tick = [&](bool when, StepBox box) {
         if (when)

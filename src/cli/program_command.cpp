@@ -8,6 +8,7 @@
 #include "cli/run_record.h"
 #include "cli/skip_same.h"
 #include "common/convert.h"
+#include "programmer/fast_timing.h"
 #include "programmer/lock_out.h"
 
 namespace vandrel::cli {
@@ -86,6 +87,15 @@ void GuardLockOut(const image::THexFile& image, const device::TPicDevice& device
     request.lockOutLast = true;
 }
 
+// A fast run of a device whose section lacks the maxima is refused before
+// the chip is touched.
+void CheckTiming(const device::TPicDevice& device, const Invocation& inv) {
+    if (!inv.fastTiming)
+        return;
+    if (const std::string refusal = programmer::FastTimingRefusal(device); !refusal.empty())
+        throw CliFailure(ExitStatus::Trouble, refusal);
+}
+
 } // namespace
 
 ExitStatus RunProgramCommand(const Invocation& inv, CliContext& ctx) {
@@ -97,6 +107,7 @@ ExitStatus RunProgramCommand(const Invocation& inv, CliContext& ctx) {
         LoadHexFile(inv.file, image, ctx.in);
     OperationRequest request = ProgramRequest(inv);
     if (named) {
+        CheckTiming(*named, inv);
         CheckImage(image, *named, inv, console);
         GuardLockOut(image, *named, inv, request, console);
     }
@@ -108,6 +119,7 @@ ExitStatus RunProgramCommand(const Invocation& inv, CliContext& ctx) {
     if (ctx.record)
         ctx.record->device = device.Name;
     if (!named) {
+        CheckTiming(device, inv);
         CheckImage(image, device, inv, console);
         GuardLockOut(image, device, inv, request, console);
     }
