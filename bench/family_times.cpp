@@ -5,16 +5,13 @@
 // Counters (one run each):
 //   waits_ms   the run's own waits: resets (100 ms each), programming and erase delays
 //   chip_ms    what the simulated chip required of the same cycles, added up: the
-//              programming specifications' times for the families that have their
-//              own, the device file's Tprog/Tdprog/Tera for the one-word chips
+//              maxima of the device's section (Maximum.*)
 //   program / config / data   words written into each area
 // The benchmark's own time is the wall time of the run.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cstdint>
-#include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -22,16 +19,13 @@
 #include "device/pic_device.h"
 #include "image/hex_file.h"
 #include "programmer/farm_operations.h"
-#include "serial/comm_x.h"
-#include "serial/sim_port_driver.h"
-#include "simulator/sim_programmer.h"
 
 #include "quiet_host.h"
+#include "simulated_chip.h"
 
 namespace {
 
 using namespace vandrel;
-using programmer::StepBox;
 
 // Real time, with the waits asked for added up.
 class CountingClock final : public Clock {
@@ -44,38 +38,16 @@ public:
     std::int64_t waited = 0;
 };
 
-// Every word of every area, but the calibration word the chip keeps.
-void FillImage(image::THexFile& image, const device::TPicDevice& d) {
-    std::mt19937 random(static_cast<std::uint32_t>(d.DeviceIDValue));
-    for (std::int32_t a = 0; a < d.ProgramMemory.Size; ++a)
-        if (a != d.Algorithm.Calibration.Osccal)
-            image.SetWord(a, static_cast<std::int16_t>(random() & 0x3FFF));
-    for (std::int32_t a = 0; a < d.UserID.Size; ++a)
-        image.SetWord(d.UserID.Address + a, static_cast<std::int16_t>(random() & 0x000F));
-    for (std::int32_t a = 0; a < d.ConfigurationWord.Size; ++a)
-        image.SetWord(d.ConfigurationWord.Address + a, a == 0 ? 0x3F72 : 0x3FFC);
-    for (std::int32_t a = 0; a < d.DataMemory.Size; ++a)
-        image.SetWord(d.DataMemory.Address + a, static_cast<std::int16_t>(random() & 0xFF));
-}
-
 void BM_FullRun(benchmark::State& state, const std::string& name) {
     const device::TPicDevice d = device::GetDeviceSpec(name);
     for (auto _ : state) {
         CountingClock clock;
-        auto chip = std::make_shared<simulator::SimChip>(d, clock);
-        auto port = std::make_shared<serial::SimPort>();
-        port->SetRecording(false);
-        port->SetClock(clock);
-        port->SetPeer(chip);
-        serial::TCommX comm;
-        comm.SetDriverFactory(serial::MakeSimPortFactory(port));
-        comm.SetClock(clock);
+        SimulatedChip simulated(d, clock);
+        const auto& chip = simulated.chip;
         image::THexFile image;
         FillImage(image, d);
-        QuietHost host(clock, {StepBox::EraseProgram, StepBox::EraseDataMemory, StepBox::WriteProgram,
-                               StepBox::WriteConfigurationMemory, StepBox::WriteDataMemory, StepBox::VerifyProgram,
-                               StepBox::VerifyConfigurationMemory, StepBox::VerifyDataMemory});
-        programmer::TFarmOperations ops(host, comm, image, d);
+        QuietHost host(clock, kEverySteps);
+        programmer::TFarmOperations ops(host, simulated.comm, image, d);
 
         ops.btnGoClick();
 

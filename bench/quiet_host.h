@@ -9,6 +9,13 @@
 #include "common/clock.h"
 #include "programmer/operation_host.h"
 
+// The eight step boxes of a full erase, write and verify.
+inline const std::set<vandrel::programmer::StepBox> kEverySteps = {
+    vandrel::programmer::StepBox::EraseProgram,        vandrel::programmer::StepBox::EraseDataMemory,
+    vandrel::programmer::StepBox::WriteProgram,        vandrel::programmer::StepBox::WriteConfigurationMemory,
+    vandrel::programmer::StepBox::WriteDataMemory,     vandrel::programmer::StepBox::VerifyProgram,
+    vandrel::programmer::StepBox::VerifyConfigurationMemory, vandrel::programmer::StepBox::VerifyDataMemory};
+
 class QuietHost final : public vandrel::programmer::OperationHost {
 public:
     using StepBox = vandrel::programmer::StepBox;
