@@ -19,7 +19,8 @@ using namespace vandrel::device;
 namespace {
 
 // What any device read from any text holds to: the algorithm keys only ever
-// give values the run can send, and the calibration bits are never compared.
+// give values the run can send, the calibration bits are never compared, and
+// the maxima are times a run can wait.
 void CheckDevice(const TPicDevice& d)
 {
     (void)InRange(d.ProgramMemory.Address, d.ProgramMemory);
@@ -31,6 +32,12 @@ void CheckDevice(const TPicDevice& d)
     const std::int32_t word = d.ConfigurationWord.Address;
     if (InRange(word, d.ConfigurationWord) && (ComparedBits(d, word) & a.Calibration.BandgapMask) != 0) std::abort();
     (void)ComparedBits(d, word + 1);
+    // A maximum is a wait a fast run makes: from 1 us to 10 s, never more.
+    for (const auto& m : {d.Maxima.Program, d.Maxima.Configuration, d.Maxima.Data, d.Maxima.Erase, d.Maxima.ChipErase,
+                          d.Maxima.Unprotect})
+        if (m && (*m < 1 || *m > kMostMaximumUs)) std::abort();
+    for (const TMaximumUse& use : MaximaInUse(d))
+        if (use.Key == nullptr || use.Cycle == nullptr) std::abort();
 }
 
 } // namespace
