@@ -1,18 +1,23 @@
 // A full program + verify of a 2048-word PIC16F628A image on the virtual
 // clock, as the command line's program command runs it (erase, write, verify
-// of every area), over three links:
+// of every area), over four links:
 //   (a) the per-call modem-line link with 1 ms per line change, as a USB
 //       serial cable gives it;
 //   (b) the FT232R bit-bang link with 1 ms per USB transfer and the bit-bang
-//       clock per byte (the simulated FT232R's timing model);
+//       clock per byte (the simulated FT232R's timing model), each transfer
+//       waited for in turn;
+//   (s) the same link streaming: up to 4 transfers in flight, the latency
+//       of each overlapping the bytes of those before it;
 //   (c) the chip's floor: the waits the run asks for (the 100 ms resets,
 //       Tprog per word, Tera), with nothing else taking any time.
 //
 // Counters (one run of each in every iteration):
-//   a_s, b_s, c_s     the virtual seconds of each
-//   a_over_c, b_over_c
-//   b_transfers       USB transfers of (b); b_bytes its bit-bang bytes
-//   violations        timing violations the simulated chips recorded (a) + (b)
+//   a_s, b_s, s_s, c_s   the virtual seconds of each
+//   a_over_c, b_over_c, s_over_c, b_over_s
+//   b_transfers          USB transfers of (b); b_bytes its bit-bang bytes
+//   s_transfers          USB transfers of (s); s_waiting those that waited
+//                        their whole latency (none in flight before them)
+//   violations           timing violations the simulated chips recorded
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -60,13 +65,13 @@ private:
     VirtualClock& base_;
 };
 
-enum class Link { PerCall, Ft232r };
+enum class Link { PerCall, Ft232r, Ft232rStreaming };
 
 struct Outcome {
     double seconds = 0;
     std::int64_t askedMs = 0; // the run's waits on the clock
     std::size_t violations = 0;
-    std::uint64_t transfers = 0, bytes = 0;
+    std::uint64_t transfers = 0, bytes = 0, waiting = 0;
     std::string last;
 };
 
@@ -87,7 +92,9 @@ Outcome ProgramAndVerify(Link link, const device::TPicDevice& device, const imag
         comm.SetDriverFactory(serial::MakeSimPortFactory(port));
     } else {
         cable = std::make_shared<simulator::SimFt232r>(chip, clock, kLatencyUs);
-        comm.SetDriverFactory(ftdi::MakeFtdiPortFactory(cable, ftdi::FtdiTarget{}));
+        ftdi::Ft232rTiming timing;
+        timing.stream = link == Link::Ft232rStreaming;
+        comm.SetDriverFactory(ftdi::MakeFtdiPortFactory(cable, ftdi::FtdiTarget{}, timing));
     }
     image::THexFile image = source;
     QuietHost host(runClock, {StepBox::EraseProgram, StepBox::EraseDataMemory, StepBox::WriteProgram,
@@ -104,6 +111,7 @@ Outcome ProgramAndVerify(Link link, const device::TPicDevice& device, const imag
     if (cable) {
         outcome.transfers = cable->Transfers();
         outcome.bytes = cable->BytesWritten();
+        outcome.waiting = cable->WaitingTransfers();
     }
     return outcome;
 }
@@ -115,12 +123,13 @@ void BM_Ft232rAgainstPerCallLink(benchmark::State& state) {
     for (std::int32_t a = 0; a < kWords; ++a)
         image.SetWord(a, static_cast<std::int16_t>(random() & 0x3FFF));
 
-    Outcome a, b;
+    Outcome a, b, s;
     for (auto _ : state) {
         a = ProgramAndVerify(Link::PerCall, device, image);
         b = ProgramAndVerify(Link::Ft232r, device, image);
+        s = ProgramAndVerify(Link::Ft232rStreaming, device, image);
     }
-    for (const Outcome* run : {&a, &b})
+    for (const Outcome* run : {&a, &b, &s})
         if (run->last != "complete.")
             state.SkipWithError(("a run ended with " + run->last).c_str());
     // The floor: the run's waits, which both links take as the per-call link asks them.
@@ -132,7 +141,12 @@ void BM_Ft232rAgainstPerCallLink(benchmark::State& state) {
     state.counters["b_over_c"] = b.seconds / c;
     state.counters["b_transfers"] = static_cast<double>(b.transfers);
     state.counters["b_bytes"] = static_cast<double>(b.bytes);
-    state.counters["violations"] = static_cast<double>(a.violations + b.violations);
+    state.counters["s_s"] = s.seconds;
+    state.counters["s_over_c"] = s.seconds / c;
+    state.counters["b_over_s"] = b.seconds / s.seconds;
+    state.counters["s_transfers"] = static_cast<double>(s.transfers);
+    state.counters["s_waiting"] = static_cast<double>(s.waiting);
+    state.counters["violations"] = static_cast<double>(a.violations + b.violations + s.violations);
 }
 BENCHMARK(BM_Ft232rAgainstPerCallLink)->Unit(benchmark::kSecond)->Iterations(1);
 

@@ -44,35 +44,69 @@ void Ft232rLines::SampleModemStatus() {
         stream_.Sample();
 }
 
-bool Ft232rLines::SendLocked() {
+bool Ft232rLines::Fail(const FtdiProblem& problem) {
+    problem_ = problem;
+    // What is in flight behind the failed transfer is collected and dropped.
+    while (!inFlight_.empty()) {
+        std::vector<std::uint8_t> in;
+        FtdiProblem ignored;
+        device_.Collect(inFlight_.front().ticket, in, ignored);
+        inFlight_.pop_front();
+    }
+    return false;
+}
+
+bool Ft232rLines::CollectOldestLocked() {
+    const InFlight transfer = std::move(inFlight_.front());
+    inFlight_.pop_front();
+    std::vector<std::uint8_t> in;
+    FtdiProblem problem;
+    if (!device_.Collect(transfer.ticket, in, problem) || in.size() < transfer.count) {
+        if (!problem)
+            problem = {FtdiProblem::Kind::Transfer, "short read: " + std::to_string(in.size()) + " of " +
+                                                        std::to_string(transfer.count) + " bytes came back"};
+        return Fail(problem);
+    }
+    for (const std::size_t position : transfer.samples)
+        ready_.push_back({true, ModemStatusOfPins(in[position])});
+    return true;
+}
+
+bool Ft232rLines::SubmitLocked(std::size_t most) {
     if (problem_)
         return false;
     if (stream_.Empty())
         return true;
     Ft232rStream::Batch batch = stream_.Take();
-    std::vector<std::uint8_t> readBack;
-    readBack.reserve(batch.bytes.size());
+    std::size_t next = 0; // the first sample not yet given to a transfer
     for (std::size_t at = 0; at < batch.bytes.size();) {
         const std::size_t count = std::min(timing_.maxTransferBytes, batch.bytes.size() - at);
-        const std::vector<std::uint8_t> out(batch.bytes.begin() + static_cast<std::ptrdiff_t>(at),
-                                            batch.bytes.begin() + static_cast<std::ptrdiff_t>(at + count));
-        std::vector<std::uint8_t> in;
+        while (inFlight_.size() >= std::max<std::size_t>(most, 1))
+            if (!CollectOldestLocked())
+                return false;
+        InFlight transfer;
+        transfer.count = count;
+        for (; next < batch.samples.size() && batch.samples[next] < at + count; ++next)
+            transfer.samples.push_back(batch.samples[next] - at);
         ++transfers_;
         bytes_ += count;
-        FtdiProblem problem;
-        if (!device_.Exchange(out, in, problem) || in.size() < count) {
-            if (!problem)
-                problem = {FtdiProblem::Kind::Transfer, "short read: " + std::to_string(in.size()) + " of " +
-                                                            std::to_string(count) + " bytes came back"};
-            problem_ = problem;
-            ready_.clear();
-            return false;
-        }
-        readBack.insert(readBack.end(), in.begin(), in.begin() + static_cast<std::ptrdiff_t>(count));
+        transfer.ticket = device_.Submit(std::vector<std::uint8_t>(
+            batch.bytes.begin() + static_cast<std::ptrdiff_t>(at),
+            batch.bytes.begin() + static_cast<std::ptrdiff_t>(at + count)));
+        inFlight_.push_back(std::move(transfer));
         at += count;
     }
-    for (const std::size_t position : batch.samples)
-        ready_.push_back({true, ModemStatusOfPins(readBack[position])});
+    return true;
+}
+
+bool Ft232rLines::SendLocked() {
+    // One transfer in flight at a time: each is collected before the next
+    // goes (as the link did before it streamed).
+    if (!SubmitLocked(inFlight_.empty() ? 1 : timing_.transfersInFlight))
+        return false;
+    while (!inFlight_.empty())
+        if (!CollectOldestLocked())
+            return false;
     return true;
 }
 
@@ -95,6 +129,17 @@ bool Ft232rLines::CollectSamples(std::vector<StatusSample>& samples) {
         return false;
     samples.swap(ready_);
     return true;
+}
+
+bool Ft232rLines::TakeSamples(std::vector<StatusSample>& samples, bool wait) {
+    std::lock_guard lock(mutex_);
+    samples.clear();
+    const bool ok = wait || !timing_.stream ? SendLocked()
+                         : stream_.Size() < timing_.StreamBytes() || SubmitLocked(timing_.transfersInFlight);
+    // After a failure, what came back before it still counts.
+    samples.swap(ready_);
+    ready_.clear();
+    return ok && !problem_;
 }
 
 bool Ft232rLines::Flush() {

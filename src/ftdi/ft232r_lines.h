@@ -7,12 +7,22 @@
 // idle bytes, so a programming cycle's wait and the read-back after it need
 // no transfer of their own.
 //
+// Streaming (TakeSamples without waiting): the stream goes out once it holds
+// a transfer's worth of bytes (at least the latency's worth of ticks), without
+// waiting for its read-back; up to Ft232rTiming::transfersInFlight transfers
+// are in flight, the oldest collected when one more would exceed that, so the
+// latency of each overlaps the bytes of those before it.
+//
 // A failed transfer (the cable pulled, a short read) ends the link: every
-// call after it fails, so the link above stops driving the chip.
+// call after it fails, so the link above stops driving the chip. Transfers
+// already in flight behind it still reach the chip; their read-back is
+// dropped.
 //
 // Thread-safe: the port component's workers may call in beside the run.
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <mutex>
 #include <vector>
 
@@ -40,6 +50,15 @@ struct Ft232rTiming {
     // A transfer carries at most this many bytes; a longer stream goes in
     // several (the pins hold between them, which only lengthens a tick).
     std::size_t maxTransferBytes = 65536;
+    // Read-backs not needed yet travel in transfers in flight (else each
+    // sample collection is a transfer of its own, waited for).
+    bool stream = true;
+    // Streaming: at most this many transfers in flight.
+    std::size_t transfersInFlight = 4;
+
+    // Streaming: a stream goes once it holds this many bytes, the latency's
+    // worth of ticks (so the transfers in flight cover the next one's latency).
+    std::size_t StreamBytes() const { return std::max<std::size_t>(IdleBytes(latencyMs), 1); }
 
     // Idle bytes that keep the pins for at least `ms` (`us`).
     std::size_t IdleBytes(std::int64_t ms) const { return IdleBytesUs(ms * 1000); }
@@ -58,6 +77,7 @@ public:
     bool ClearCommBreak() override;
     void SampleModemStatus() override;
     bool CollectSamples(std::vector<StatusSample>& samples) override;
+    bool TakeSamples(std::vector<StatusSample>& samples, bool wait) override;
     bool Flush() override;
     bool Pause(Clock& clock, std::int64_t ms) override;
     bool PauseUs(Clock& clock, std::int64_t us) override;
@@ -69,8 +89,23 @@ public:
 
 private:
     bool Change(AdapterLine line, bool asserted);
-    // Under mutex_: sends the stream; the samples go to ready_.
+    // Under mutex_: sends the stream and waits for every transfer in
+    // flight; the samples go to ready_.
     bool SendLocked();
+    // Under mutex_: submits the stream, in transfers of at most
+    // maxTransferBytes, keeping at most `most` in flight.
+    bool SubmitLocked(std::size_t most);
+    // Under mutex_: waits for the oldest transfer in flight; its samples go
+    // to ready_. A failure sets problem_ and drops every transfer in flight.
+    bool CollectOldestLocked();
+    bool Fail(const FtdiProblem& problem);
+
+    struct InFlight {
+        std::uint64_t ticket = 0;
+        std::size_t count = 0;             // bytes
+        std::vector<std::size_t> samples;  // read-back positions
+    };
+    std::deque<InFlight> inFlight_;
 
     mutable std::mutex mutex_;
     FtdiDevice& device_;

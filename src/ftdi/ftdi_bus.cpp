@@ -90,6 +90,27 @@ bool FtdiDeviceInfo::Matches(const FtdiTarget& target) const {
     return false;
 }
 
+std::uint64_t FtdiDevice::Submit(const std::vector<std::uint8_t>& out) {
+    const std::uint64_t ticket = nextTicket_++;
+    Done& done = done_[ticket];
+    done.ok = Exchange(out, done.in, done.problem);
+    return ticket;
+}
+
+bool FtdiDevice::Collect(std::uint64_t ticket, std::vector<std::uint8_t>& in, FtdiProblem& problem) {
+    const auto it = done_.find(ticket);
+    if (it == done_.end()) {
+        in.clear();
+        problem = {FtdiProblem::Kind::Other, "no such transfer in flight"};
+        return false;
+    }
+    in = std::move(it->second.in);
+    problem = std::move(it->second.problem);
+    const bool ok = it->second.ok;
+    done_.erase(it);
+    return ok;
+}
+
 std::shared_ptr<FtdiBus> MakeUnavailableFtdiBus(std::string why) {
     return std::make_shared<UnavailableBus>(std::move(why));
 }

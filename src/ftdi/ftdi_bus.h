@@ -5,6 +5,7 @@
 // simulated FT232R (simulator/sim_ft232r.h), and a bus that says libftdi is
 // not available.
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -63,9 +64,26 @@ public:
     // bytes than written is a failed transfer.
     virtual bool Exchange(const std::vector<std::uint8_t>& out, std::vector<std::uint8_t>& in,
                           FtdiProblem& problem) = 0;
+    // The same in two halves, so that several transfers can be in flight:
+    // Submit starts writing `out` (after the transfers submitted before it)
+    // and gives the transfer's ticket; Collect waits for that transfer and
+    // gives its read-back, as Exchange would. Transfers are collected in the
+    // order they were submitted, each once; a failure shows at its Collect.
+    // By default each Submit is a whole Exchange, done at once.
+    virtual std::uint64_t Submit(const std::vector<std::uint8_t>& out);
+    virtual bool Collect(std::uint64_t ticket, std::vector<std::uint8_t>& in, FtdiProblem& problem);
     // Leaves bit-bang mode, releases the cable and gives it back to the
     // system's serial driver. Safe to call twice.
     virtual void Close() = 0;
+
+private:
+    struct Done {
+        bool ok = false;
+        std::vector<std::uint8_t> in;
+        FtdiProblem problem;
+    };
+    std::map<std::uint64_t, Done> done_; // the default Submit's transfers, not yet collected
+    std::uint64_t nextTicket_ = 1;
 };
 
 class FtdiBus {

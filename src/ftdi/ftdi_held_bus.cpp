@@ -40,6 +40,12 @@ public:
         return Note(Device().Exchange(out, in, problem));
     }
 
+    std::uint64_t Submit(const std::vector<std::uint8_t>& out) override { return Device().Submit(out); }
+
+    bool Collect(std::uint64_t ticket, std::vector<std::uint8_t>& in, FtdiProblem& problem) override {
+        return Note(Device().Collect(ticket, in, problem));
+    }
+
     void Close() override {
         if (!state_)
             return;

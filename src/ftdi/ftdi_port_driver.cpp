@@ -154,6 +154,11 @@ bool FtdiPortDriver::CollectSamples(std::vector<StatusSample>& samples) {
     return lines_ && lines_->CollectSamples(samples);
 }
 
+bool FtdiPortDriver::TakeSamples(std::vector<StatusSample>& samples, bool wait) {
+    samples.clear();
+    return lines_ && lines_->TakeSamples(samples, wait);
+}
+
 bool FtdiPortDriver::Flush() { return lines_ && lines_->Flush(); }
 
 bool FtdiPortDriver::Pause(Clock& clock, std::int64_t ms) { return lines_ && lines_->Pause(clock, ms); }

@@ -59,6 +59,7 @@ public:
     bool ClearCommBreak() override;
     void SampleModemStatus() override;
     bool CollectSamples(std::vector<StatusSample>& samples) override;
+    bool TakeSamples(std::vector<StatusSample>& samples, bool wait) override;
     bool Flush() override;
     bool Pause(Clock& clock, std::int64_t ms) override;
     bool PauseUs(Clock& clock, std::int64_t us) override;

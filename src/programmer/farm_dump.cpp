@@ -23,6 +23,12 @@ std::int32_t HexField(const std::string& text) {
 
 void TFarmOperations::FarmDump() {
     TFarmLink link = MakeLink();
+    // The words are read streaming and logged in order once they are there;
+    // every one is logged before anything else is, and before the dump ends.
+    struct Settled {
+        TFarmLink& link;
+        ~Settled() { link.Settle(true); }
+    } settled{link};
     host_.TickLvp();
     ResetChip(link);
     std::int32_t counter = 0; // the chip's address after a reset
@@ -52,11 +58,13 @@ void TFarmOperations::FarmDump() {
             return device::InRange(a, device.ConfigurationMemory) || device.Algorithm.Calibration.IsWord(a);
         };
         if (configurationSpace(i) && !configurationSpace(counter)) {
+            link.Settle(true);
             ResetChip(link);
             link.FarmWrite(kLoadConfiguration, 0);
             counter = device.ConfigurationMemory.Address;
         }
         if (device::InRange(i, device.DataMemory) && !device::InRange(counter, device.DataMemory)) {
+            link.Settle(true);
             ResetChip(link);
             counter = device.DataMemory.Address;
         }
@@ -81,10 +89,10 @@ void TFarmOperations::FarmDump() {
             host_.ShowStatus("Increment PC " + Hex4(counter));
         }
 
-        const std::uint16_t value = device::InRange(counter, device.DataMemory)
-                                        ? link.FarmRead(kReadDataFromDataMemory)
-                                        : link.FarmRead(kReadDataFromProgramMemory);
-        host_.AppendLog(Hex4(i) + " " + Hex4(value));
+        link.FarmReadLater(device::InRange(counter, device.DataMemory) ? kReadDataFromDataMemory
+                                                                        : kReadDataFromProgramMemory,
+                           [this, i](std::uint16_t value) { host_.AppendLog(Hex4(i) + " " + Hex4(value)); });
+        link.Settle(false);
     }
 }
 

@@ -92,21 +92,20 @@ bool TFarmLink::Collect(std::vector<serial::StatusSample>& samples) {
     return !lost_;
 }
 
-std::uint16_t TFarmLink::FarmRecv() {
-    std::vector<serial::StatusSample> samples;
+int TFarmLink::ClockReadFrame() {
     for (int i = 0; i < kReadCycles; ++i) {
-        if (!Escape(CLRRTS) || !Escape(SETRTS)) {
-            Collect(samples); // the frame's samples so far are dropped
-            return kLostWord;
-        }
+        if (!Escape(CLRRTS) || !Escape(SETRTS))
+            return i;
         // CTS after the falling edge: a driver that makes each call at once
         // reads it here, a batching one at the frame's end.
         lines_.SampleModemStatus();
     }
-    if (!Collect(samples) || samples.size() != kReadCycles) {
-        lost_ = true;
-        return kLostWord;
-    }
+    return kReadCycles;
+}
+
+namespace {
+
+std::uint16_t WordOfFrame(const serial::StatusSample* samples) {
     std::uint16_t result = 0;
     for (int i = 1; i <= 14; ++i) {
         // A failed status query reads as status 0: CTS clear, a 1 bit. A word
@@ -118,6 +117,54 @@ std::uint16_t TFarmLink::FarmRecv() {
             result = static_cast<std::uint16_t>(result | (1u << (i - 1)));
     }
     return result;
+}
+
+} // namespace
+
+std::uint16_t TFarmLink::FarmRecv() {
+    std::vector<serial::StatusSample> samples;
+    if (ClockReadFrame() != kReadCycles) {
+        Collect(samples); // the frame's samples so far are dropped
+        return kLostWord;
+    }
+    if (!Collect(samples) || samples.size() != kReadCycles) {
+        lost_ = true;
+        return kLostWord;
+    }
+    return WordOfFrame(samples.data());
+}
+
+void TFarmLink::FarmReadLater(int Command, std::function<void(std::uint16_t)> then) {
+    FarmSend(static_cast<std::int16_t>(Command), 6);
+    owed_.push_back({ClockReadFrame() == kReadCycles, std::move(then)});
+}
+
+void TFarmLink::Settle(bool all) {
+    if (owed_.empty())
+        return;
+    std::vector<serial::StatusSample> samples;
+    if (!lines_.TakeSamples(samples, all))
+        lost_ = true;
+    taken_.insert(taken_.end(), samples.begin(), samples.end());
+    std::vector<std::pair<std::function<void(std::uint16_t)>, std::uint16_t>> ready;
+    std::size_t used = 0;
+    while (!owed_.empty() && owed_.front().whole && taken_.size() - used >= kReadCycles) {
+        ready.emplace_back(std::move(owed_.front().then), WordOfFrame(taken_.data() + used));
+        used += kReadCycles;
+        owed_.pop_front();
+    }
+    taken_.erase(taken_.begin(), taken_.begin() + static_cast<std::ptrdiff_t>(used));
+    // A frame cut short, or samples that will never come: the link is lost
+    // from there on, and the frames left read as a lost link's.
+    if (!owed_.empty() && (lost_ || all || !owed_.front().whole)) {
+        lost_ = true;
+        for (Owed& owed : owed_)
+            ready.emplace_back(std::move(owed.then), kLostWord);
+        owed_.clear();
+        taken_.clear();
+    }
+    for (auto& [then, word] : ready)
+        then(word);
 }
 
 void TFarmLink::FarmWrite(int Command, std::int16_t Data) {

@@ -14,6 +14,8 @@
 //   SETDTR / CLRDTR            programming data 0 / 1
 //   CTS (MS_CTS_ON)            set reads as data bit 0, clear as 1
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <vector>
 
 #include "common/clock.h"
@@ -59,6 +61,14 @@ public:
     void FarmWrite(int Command, std::int16_t Data);
     // Command frame, then a read frame.
     std::uint16_t FarmRead(int Command);
+    // Command frame, then a read frame whose word comes later: `then` gets
+    // it from Settle (over a streaming link its transfer may still be in
+    // flight meanwhile). A frame the link could not read gives 0x3FFF, as
+    // FarmRead does.
+    void FarmReadLater(int Command, std::function<void(std::uint16_t)> then);
+    // Hands the words of the FarmReadLater frames whose samples have come
+    // back to their `then`, oldest first; with `all`, every one of them.
+    void Settle(bool all);
     // Holds the lines as they are for `ms` milliseconds (a programming or
     // erase cycle); also once the link is lost.
     void Wait(std::int64_t ms);
@@ -80,9 +90,20 @@ private:
     // The frame's CTS samples; false (the link lost) when they did not come.
     bool Collect(std::vector<serial::StatusSample>& samples);
 
+    // The clock cycles of a read frame, sampling CTS after each falling
+    // edge; how many were clocked (fewer when the link was lost).
+    int ClockReadFrame();
+
     serial::ModemLines& lines_;
     Clock& clock_;
     bool lost_ = false;
+    // The FarmReadLater frames not yet handed over.
+    struct Owed {
+        bool whole; // false: the link was lost in the frame (its samples are dropped)
+        std::function<void(std::uint16_t)> then;
+    };
+    std::deque<Owed> owed_;
+    std::vector<serial::StatusSample> taken_; // their samples come back so far
 };
 
 } // namespace vandrel::programmer

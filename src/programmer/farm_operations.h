@@ -86,6 +86,8 @@ private:
     bool ImageCheck();
     bool RunWordStep(TFarmLink& link, const WordStep& step, std::int32_t& errors);
     void ShowStepStatus(const char* prefix);
+    // Load, then the area's programming cycle with its wait.
+    void WriteCycle(TFarmLink& link, const device::TWriteCycle& cycle, int load, std::int16_t word, bool dataDelay);
     // Load, the area's programming cycle with its wait, read back.
     std::uint16_t WriteWord(TFarmLink& link, const device::TWriteCycle& cycle, int load, int read,
                             std::int16_t word, bool dataDelay);

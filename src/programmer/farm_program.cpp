@@ -400,6 +400,17 @@ bool TFarmOperations::RunWordStep(TFarmLink& link, const WordStep& step, std::in
     if (step.OpeningCommand)
         link.FarmWrite(*step.OpeningCommand, 0);
 
+    // The words of program and data memory are read back streaming: their
+    // read-back comes later (over a link that keeps transfers in flight), and
+    // each is compared, logged and counted in order once it is there. Every
+    // word owed is settled before the step ends or stops. The configuration
+    // area reads at once: what its words read back steers the run.
+    const bool streamed = step.Where != Area::Configuration;
+    const auto stop = [&] {
+        link.Settle(true);
+        return false;
+    };
+
     // Follows the chip's address; raised by increments only, never lowered.
     std::int32_t counter = step.FixedCounter.value_or(range.Address);
     const std::int32_t first = range.Address;
@@ -409,10 +420,10 @@ bool TFarmOperations::RunWordStep(TFarmLink& link, const WordStep& step, std::in
         if (step.PumpBeforeStopCheck) {
             Pump();
             if (Stopped())
-                return false;
+                return stop();
         } else {
             if (Stopped())
-                return false;
+                return stop();
             Pump();
         }
         const std::int16_t w = image.GetWord(i);
@@ -420,10 +431,24 @@ bool TFarmOperations::RunWordStep(TFarmLink& link, const WordStep& step, std::in
             continue;
         while (counter < i) {
             if (Stopped())
-                return false;
+                return stop();
             Pump();
             link.FarmWrite(kIncrementAddress, -1);
             ++counter;
+        }
+        if (streamed) {
+            // Compared with all 16 bits, as below outside the configuration area.
+            if (step.Write)
+                WriteCycle(link, step.Where == Area::Program ? device_.Algorithm.Program : device_.Algorithm.Data,
+                           *step.LoadCommand, w, step.DataDelay);
+            link.FarmReadLater(step.ReadCommand, [&, i, w](std::uint16_t r) {
+                if (r != static_cast<std::uint16_t>(w))
+                    LogWordError(step.ErrorWord, i, w, r, errors);
+                host_.SetProgressPosition(host_.ProgressPosition() + 1);
+                ShowStepStatus(step.Prefix);
+            });
+            link.Settle(false);
+            continue;
         }
         std::uint16_t r;
         if (step.Write) {
@@ -455,11 +480,12 @@ bool TFarmOperations::RunWordStep(TFarmLink& link, const WordStep& step, std::in
         host_.SetProgressPosition(host_.ProgressPosition() + 1);
         ShowStepStatus(step.Prefix);
     }
+    link.Settle(true);
     return true;
 }
 
-std::uint16_t TFarmOperations::WriteWord(TFarmLink& link, const device::TWriteCycle& cycle, int load, int read,
-                                         std::int16_t word, bool dataDelay) {
+void TFarmOperations::WriteCycle(TFarmLink& link, const device::TWriteCycle& cycle, int load, std::int16_t word,
+                                 bool dataDelay) {
     link.FarmWrite(load, word);
     link.FarmWrite(cycle.Begin, -1);
     const device::TMaxima& most = device_.Maxima;
@@ -469,6 +495,11 @@ std::uint16_t TFarmOperations::WriteWord(TFarmLink& link, const device::TWriteCy
                                                            : most.Data);
     if (cycle.End)
         EndProgramming(link, *cycle.End);
+}
+
+std::uint16_t TFarmOperations::WriteWord(TFarmLink& link, const device::TWriteCycle& cycle, int load, int read,
+                                         std::int16_t word, bool dataDelay) {
+    WriteCycle(link, cycle, load, word, dataDelay);
     return link.FarmRead(read);
 }
 

@@ -116,7 +116,7 @@ OperationPlan PlanOperation(const device::TPicDevice& device, const image::THexF
     if (link == LinkKind::Ft232r) {
         auto cable = std::make_shared<simulator::SimFt232r>(nullptr, clock, 0);
         comm.SetDriverFactory(ftdi::MakeFtdiPortFactory(cable, ftdi::FtdiTarget{}));
-        counts = [cable] { return LinkCounts{0, cable->Transfers(), cable->BytesWritten()}; };
+        counts = [cable] { return LinkCounts{0, cable->WaitingTransfers(), cable->BytesWritten()}; };
     } else {
         auto counter = std::make_shared<simulator::LineLatency>(nullptr, clock, 0);
         auto port = std::make_shared<serial::SimPort>();

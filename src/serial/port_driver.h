@@ -124,6 +124,17 @@ public:
         sampled_.clear();
         return true;
     }
+    // Streaming: the samples that have come back so far, continuing those
+    // handed over before, in order. Without `wait`, the changes so far may
+    // go without waiting for their samples (a streaming link keeps a few
+    // transfers in flight and hands their samples over later); with it,
+    // everything is sent and every sample handed over. False once a transfer
+    // failed; `samples` then has what came back before it. The default is
+    // CollectSamples: every call made at once, or one transfer at a time.
+    virtual bool TakeSamples(std::vector<StatusSample>& samples, bool wait) {
+        (void)wait;
+        return CollectSamples(samples);
+    }
     // Every change made so far is on the lines once this returns true.
     virtual bool Flush() { return true; }
     // The lines stay as the changes so far leave them for at least `ms`

@@ -1,5 +1,8 @@
 #include "simulator/sim_ft232r.h"
 
+#include <algorithm>
+#include <deque>
+#include <map>
 #include <mutex>
 
 #include "ftdi/adapter_pins.h"
@@ -58,7 +61,28 @@ struct SimFt232r::State {
         return ftdi::WithLine(pins, AdapterLine::Cts, cts);
     }
 
-    bool Exchange(const std::vector<std::uint8_t>& out, std::vector<std::uint8_t>& in, FtdiProblem& problem);
+    // A transfer submitted and not yet collected. Its bytes reach the pins
+    // when it is collected (the clock moves on only then), from `startUs`:
+    // its latency counted from its submission, or the end of the transfer
+    // before it on the wire, whichever is later.
+    struct InFlight {
+        std::uint64_t ticket = 0, number = 0;
+        std::vector<std::uint8_t> out;
+        std::int64_t startUs = 0;
+        FtdiProblem problem; // set: the transfer failed at its submission
+    };
+    std::deque<InFlight> inFlight;
+    std::uint64_t nextTicket = 1;
+    std::int64_t wireEndUs = 0;           // where the last transfer submitted ends
+    std::uint64_t waitingTransfers = 0;   // submitted with none in flight
+
+    std::uint64_t Submit(const std::vector<std::uint8_t>& out);
+    bool Collect(std::uint64_t ticket, std::vector<std::uint8_t>& in, FtdiProblem& problem);
+    // Under mutex: puts the transfer's bytes on the pins; its read-back into `in`.
+    bool Run(const InFlight& transfer, std::vector<std::uint8_t>& in, FtdiProblem& problem);
+    std::int64_t TickUs(std::uint64_t i) const {
+        return static_cast<std::int64_t>(i * 1'000'000u / static_cast<std::uint64_t>(bytesPerSecond));
+    }
 
     // Under mutex: lets `us` of the cable's time pass. With a shortest sleep
     // set, a wait shorter than that is owed and paid with a later one, never
@@ -114,11 +138,40 @@ public:
 
     bool Exchange(const std::vector<std::uint8_t>& out, std::vector<std::uint8_t>& in,
                   FtdiProblem& problem) override {
+        std::uint64_t ticket = 0;
+        {
+            std::lock_guard lock(state_->mutex);
+            in.clear();
+            if (!Usable(problem))
+                return false;
+            ticket = state_->Submit(out);
+        }
+        return Collect(ticket, in, problem);
+    }
+
+    std::uint64_t Submit(const std::vector<std::uint8_t>& out) override {
+        std::lock_guard lock(state_->mutex);
+        FtdiProblem problem;
+        if (!Usable(problem)) {
+            failed_[state_->nextTicket] = problem;
+            return state_->nextTicket++;
+        }
+        return state_->Submit(out);
+    }
+
+    bool Collect(std::uint64_t ticket, std::vector<std::uint8_t>& in, FtdiProblem& problem) override {
         std::lock_guard lock(state_->mutex);
         in.clear();
-        if (!Usable(problem))
+        if (const auto it = failed_.find(ticket); it != failed_.end()) {
+            problem = it->second;
+            failed_.erase(it);
             return false;
-        return state_->Exchange(out, in, problem);
+        }
+        if (closed_) {
+            problem = {FtdiProblem::Kind::Other, "the cable is not open"};
+            return false;
+        }
+        return state_->Collect(ticket, in, problem);
     }
 
     void Close() override {
@@ -128,6 +181,11 @@ public:
         closed_ = true;
         if (!state_->open)
             return;
+        // What is still in flight goes out first.
+        std::vector<std::uint8_t> in;
+        FtdiProblem problem;
+        if (!state_->inFlight.empty())
+            state_->Collect(state_->inFlight.back().ticket, in, problem);
         // Back to the serial driver: a closed port releases its lines (a
         // pulled cable reaches nothing any more).
         state_->SpendOwed();
@@ -156,31 +214,66 @@ private:
 
     std::shared_ptr<SimFt232r::State> state_;
     bool closed_ = false;
+    std::map<std::uint64_t, FtdiProblem> failed_; // submitted while the cable was closed or gone
 };
 
 } // namespace
 
-bool SimFt232r::State::Exchange(const std::vector<std::uint8_t>& out, std::vector<std::uint8_t>& in,
-                                FtdiProblem& problem) {
-    ++transfers;
+std::uint64_t SimFt232r::State::Submit(const std::vector<std::uint8_t>& out) {
+    InFlight transfer;
+    transfer.ticket = nextTicket++;
+    transfer.number = ++transfers;
     if (pullAt != 0 && transfers >= pullAt) {
         plugged = false;
-        problem = {FtdiProblem::Kind::Transfer, "LIBUSB_ERROR_NO_DEVICE: the cable is gone"};
-        return false;
+        transfer.problem = {FtdiProblem::Kind::Transfer, "LIBUSB_ERROR_NO_DEVICE: the cable is gone"};
+    } else if (!bitBang) {
+        transfer.problem = {FtdiProblem::Kind::Other, "not in bit-bang mode"};
+    } else {
+        bytes += out.size();
+        const std::int64_t now = clock.NowUs() + owedUs;
+        if (inFlight.empty())
+            ++waitingTransfers;
+        transfer.startUs = std::max(now + latencyUs, wireEndUs);
+        wireEndUs = transfer.startUs + TickUs(out.size());
+        transfer.out = out;
     }
-    if (!bitBang) {
-        problem = {FtdiProblem::Kind::Other, "not in bit-bang mode"};
-        return false;
-    }
-    bytes += out.size();
+    inFlight.push_back(std::move(transfer));
+    return inFlight.back().ticket;
+}
 
-    Spend(latencyUs);
+bool SimFt232r::State::Collect(std::uint64_t ticket, std::vector<std::uint8_t>& in, FtdiProblem& problem) {
+    // The transfers before it are on the wire first.
+    bool ok = false, found = false;
+    while (!found && !inFlight.empty()) {
+        const InFlight transfer = std::move(inFlight.front());
+        inFlight.pop_front();
+        found = transfer.ticket == ticket;
+        std::vector<std::uint8_t> readBack;
+        FtdiProblem failure;
+        const bool done = Run(transfer, readBack, failure);
+        if (found) {
+            ok = done;
+            in = std::move(readBack);
+            problem = failure;
+        }
+    }
+    if (!found)
+        problem = {FtdiProblem::Kind::Other, "no such transfer in flight"};
+    return ok;
+}
+
+bool SimFt232r::State::Run(const InFlight& transfer, std::vector<std::uint8_t>& in, FtdiProblem& problem) {
+    if (transfer.problem) {
+        problem = transfer.problem;
+        return false;
+    }
+    const std::vector<std::uint8_t>& out = transfer.out;
+    // A transfer collected late (the real clock went on meanwhile) starts
+    // late: its bytes keep their spacing.
+    Spend(std::max<std::int64_t>(transfer.startUs - (clock.NowUs() + owedUs), 0));
     // Byte i goes out at i ticks into the transfer. The clock is moved on
     // only before a line change; the far end's CTS follows the lines, so it
     // is read again only after one.
-    const auto tickUs = [this](std::uint64_t i) {
-        return static_cast<std::int64_t>(i * 1'000'000u / static_cast<std::uint64_t>(bytesPerSecond));
-    };
     std::int64_t spentUs = 0;
     in.resize(out.size());
     std::uint8_t readBack = ReadPins();
@@ -189,15 +282,15 @@ bool SimFt232r::State::Exchange(const std::vector<std::uint8_t>& out, std::vecto
         const std::uint8_t next = static_cast<std::uint8_t>((out[i] & outputMask) | (pins & ~outputMask));
         if (next == pins)
             continue;
-        const std::int64_t due = tickUs(i);
+        const std::int64_t due = TickUs(i);
         Spend(due - spentUs);
         spentUs = due;
         Apply(next);
         readBack = ReadPins();
     }
-    Spend(tickUs(out.size()) - spentUs);
+    Spend(TickUs(out.size()) - spentUs);
 
-    if (shortAt != 0 && transfers == shortAt)
+    if (shortAt != 0 && transfer.number == shortAt)
         in.resize(in.size() > shortBy ? in.size() - shortBy : 0);
     return true;
 }
@@ -286,6 +379,11 @@ int SimFt232r::LatencyTimerMs() const {
 std::uint64_t SimFt232r::Transfers() const {
     std::lock_guard lock(state_->mutex);
     return state_->transfers;
+}
+
+std::uint64_t SimFt232r::WaitingTransfers() const {
+    std::lock_guard lock(state_->mutex);
+    return state_->waitingTransfers;
 }
 
 std::uint64_t SimFt232r::BytesWritten() const {

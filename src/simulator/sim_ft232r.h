@@ -9,6 +9,11 @@
 // just before that byte is put out (CTS as the peer drives it), so a sample
 // lags one byte behind, as on the chip.
 //
+// Transfers in flight (submitted, not yet collected): a transfer's latency
+// runs from its submission, beside the transfers before it; its bytes go
+// out once its latency is over and the transfer before it has ended. The
+// bytes reach the far end, and the clock moves on, when it is collected.
+//
 // Faults: a cable pulled at the nth transfer (that transfer and every later
 // one fail, the bus no longer lists it), a short read, an opening refused
 // with a given problem.
@@ -61,6 +66,9 @@ public:
     std::uint8_t OutputMask() const;     // as the link set it
     int LatencyTimerMs() const;          // as the link set it
     std::uint64_t Transfers() const;     // since construction
+    // Those submitted while none was in flight: each waits its whole
+    // latency (with transfers in flight, its latency overlaps theirs).
+    std::uint64_t WaitingTransfers() const;
     std::uint64_t BytesWritten() const;
     std::uint8_t Pins() const;           // the output pins now
 

@@ -96,8 +96,11 @@ TEST_F(CableRuns, TheEstimateCountsTransfersAndBytesAndHolds) {
         static const std::regex line(R"(about [^:]+: ([0-9,]+) USB transfers × ([0-9.]+) (ms|µs) \+ [0-9,]+ )"
                                      R"(bit-bang bytes × 1\.0 µs \+ [0-9.]+ s of waits)");
         ASSERT_TRUE(std::regex_search(r.err, m, line)) << r.err;
+        // Only the transfers that wait are counted; the run's own work while
+        // the first of a stream is in flight hides a little of its latency.
         const double perTransferUs = std::stod(m[2]) * (m[3] == "ms" ? 1000.0 : 1.0);
-        EXPECT_NEAR(perTransferUs, std::stod(latency), 0.05 * std::stod(latency));
+        EXPECT_LE(perTransferUs, 1.05 * std::stod(latency));
+        EXPECT_GE(perTransferUs, std::stod(latency) - 150);
         static const std::regex took(R"(The run took ([0-9.]+) s \(estimated ([0-9.]+) s\)\.)");
         ASSERT_TRUE(std::regex_search(r.err, m, took)) << r.err;
         EXPECT_NEAR(std::stod(m[2]), std::stod(m[1]), 0.05 * std::stod(m[1]));

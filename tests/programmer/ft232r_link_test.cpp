@@ -5,13 +5,16 @@
 // middle of a run ends it without a hang.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <random>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "programmer/run_plan.h"
 #include "programmer/sim_rig.h"
 #include "ftdi/ftdi_port_driver.h"
 #include "simulator/sim_ft232r.h"
@@ -22,6 +25,7 @@
 namespace vandrel::test {
 namespace {
 
+using programmer::IsClosingStatus;
 using programmer::StepBox;
 using programmer::TFarmLink;
 
@@ -62,7 +66,8 @@ private:
 
 // The operations over one of the two links, each with its own simulated chip.
 struct Rig {
-    enum class Link { PerCall, Ft232r };
+    // The FT232R link streams; Ft232rOneAtATime waits for each transfer in turn.
+    enum class Link { PerCall, Ft232r, Ft232rOneAtATime };
 
     Rig(Link link, device::TPicDevice chosen, std::int64_t latencyUs = 1000)
         : device(std::move(chosen)), chip(std::make_shared<simulator::SimChip>(device, clock)),
@@ -77,7 +82,9 @@ struct Rig {
             comm.SetDriverFactory(serial::MakeSimPortFactory(port));
         } else {
             cable = std::make_shared<simulator::SimFt232r>(peer, clock, latencyUs);
-            comm.SetDriverFactory(ftdi::MakeFtdiPortFactory(cable, ftdi::FtdiTarget{}));
+            ftdi::Ft232rTiming timing;
+            timing.stream = link == Link::Ft232r;
+            comm.SetDriverFactory(ftdi::MakeFtdiPortFactory(cable, ftdi::FtdiTarget{}, timing));
         }
     }
     ~Rig() { comm.Close(); }
@@ -136,25 +143,37 @@ std::string FirstDifference(const std::vector<std::string>& a, const std::vector
 
 class BothLinks : public ::testing::TestWithParam<const char*> {};
 
+// The FT232R link, streaming and one transfer at a time, against the link
+// that makes each call at once: the same line changes, log and chip.
 TEST_P(BothLinks, TheChipSeesTheSameLineChangesAndTheRunsTheSameWords) {
     const device::TPicDevice device = ShippedDevice(GetParam());
     Rig perCall(Rig::Link::PerCall, device);
-    Rig cable(Rig::Link::Ft232r, device);
     ProgramAndDump(perCall);
-    ProgramAndDump(cable);
-
     ASSERT_FALSE(perCall.host.Log.empty());
-    EXPECT_EQ(cable.host.Log, perCall.host.Log);
-    EXPECT_NE(std::find(cable.host.Log.begin(), cable.host.Log.end(), "complete."), cable.host.Log.end());
-    EXPECT_EQ(cable.host.ErrorBoxes, perCall.host.ErrorBoxes);
-    EXPECT_TRUE(cable.peer->seen == perCall.peer->seen)
-        << "line changes differ" << FirstDifference(cable.peer->seen, perCall.peer->seen);
-    EXPECT_GT(cable.peer->seen.size(), 10000u);
-    EXPECT_EQ(Memory(*cable.chip), Memory(*perCall.chip));
-    EXPECT_TRUE(cable.chip->Violations().empty()) << cable.chip->Violations().front().What;
     EXPECT_TRUE(perCall.chip->Violations().empty());
-    EXPECT_FALSE(cable.cable->IsOpen()) << "the cable is given back after each run";
-    EXPECT_EQ(cable.cable->OpenCount(), 2);
+    std::uint64_t waited[2] = {0, 0};
+    std::int64_t tookUs[2] = {0, 0};
+    for (const Rig::Link link : {Rig::Link::Ft232rOneAtATime, Rig::Link::Ft232r}) {
+        SCOPED_TRACE(link == Rig::Link::Ft232r ? "streaming" : "one at a time");
+        Rig cable(link, device);
+        ProgramAndDump(cable);
+        EXPECT_EQ(cable.host.Log, perCall.host.Log);
+        EXPECT_NE(std::find(cable.host.Log.begin(), cable.host.Log.end(), "complete."), cable.host.Log.end());
+        EXPECT_EQ(cable.host.ErrorBoxes, perCall.host.ErrorBoxes);
+        EXPECT_TRUE(cable.peer->seen == perCall.peer->seen)
+            << "line changes differ" << FirstDifference(cable.peer->seen, perCall.peer->seen);
+        EXPECT_GT(cable.peer->seen.size(), 10000u);
+        EXPECT_EQ(Memory(*cable.chip), Memory(*perCall.chip));
+        EXPECT_TRUE(cable.chip->Violations().empty()) << cable.chip->Violations().front().What;
+        EXPECT_FALSE(cable.cable->IsOpen()) << "the cable is given back after each run";
+        EXPECT_EQ(cable.cable->OpenCount(), 2);
+        // Streamed progress comes later, never less often.
+        EXPECT_EQ(cable.host.Statuses.size(), perCall.host.Statuses.size());
+        waited[link == Rig::Link::Ft232r] = cable.cable->WaitingTransfers();
+        tookUs[link == Rig::Link::Ft232r] = cable.clock.NowUs();
+    }
+    EXPECT_LT(waited[1] * 50, waited[0]) << "streaming, few transfers wait their latency";
+    EXPECT_LT(tookUs[1], tookUs[0]);
 }
 
 INSTANTIATE_TEST_SUITE_P(Families, BothLinks,
@@ -265,7 +284,7 @@ TEST(Ft232rLink, APulledCableEndsTheRunAndTheChipIsNotDrivenAgain) {
         ASSERT_EQ(clean.host.Log.back(), "complete.");
         transfers = clean.cable->Transfers();
     }
-    ASSERT_GT(transfers, 50u);
+    ASSERT_GT(transfers, 40u);
     for (const std::uint64_t pull : {std::uint64_t{1}, std::uint64_t{2}, std::uint64_t{3}, std::uint64_t{40},
                                      transfers / 2, transfers - 1, transfers}) {
         SCOPED_TRACE(pull);
@@ -298,6 +317,164 @@ TEST(Ft232rLink, APulledCableEndsTheRunAndTheChipIsNotDrivenAgain) {
             EXPECT_NE(last.find(" errors."), std::string::npos) << last;
         }
     }
+}
+
+
+TEST(StreamingLink, AWrongWordIsLoggedAtItsAddressInItsPlace) {
+    const device::TPicDevice device = Pic16F628A();
+    std::vector<std::string> logs[2];
+    for (const Rig::Link link : {Rig::Link::PerCall, Rig::Link::Ft232r}) {
+        Rig rig(link, device);
+        for (std::int32_t a = 0; a < 0x800; ++a)
+            rig.image.SetWord(a, static_cast<std::int16_t>((a * 7) & 0x3FFF));
+        for (std::int32_t a = 0x2100; a < 0x2180; ++a)
+            rig.image.SetWord(a, static_cast<std::int16_t>(a & 0xFF));
+        for (const std::int32_t a : {0x0003, 0x0400, 0x07FF, 0x2104})
+            rig.chip->SetWriteProtected(a);
+        rig.host.TickOnly({StepBox::EraseProgram, StepBox::EraseDataMemory, StepBox::WriteProgram,
+                           StepBox::WriteDataMemory, StepBox::VerifyProgram, StepBox::VerifyDataMemory});
+        rig.ops.btnGoClick();
+        logs[link == Rig::Link::Ft232r] = rig.host.Log;
+    }
+    std::vector<std::string> errors;
+    for (const std::string& line : logs[1])
+        if (line.find(" Error at ") != std::string::npos || line.front() == '<')
+            errors.push_back(line);
+    EXPECT_EQ(errors, (std::vector<std::string>{"<RESET>",
+                                                "<BULK ERASE PROGRAM/CONFIG MEMORY>",
+                                                "<RESET>",
+                                                "<BULK ERASE DATA MEMORY>",
+                                                "<RESET>",
+                                                "<LOAD PROGRAM MEMORY>",
+                                                "Write Error at [0003]: 0015 -> 3FFF NG",
+                                                "Write Error at [0400]: 1C00 -> 3FFF NG",
+                                                "Write Error at [07FF]: 37F9 -> 3FFF NG",
+                                                "<RESET>",
+                                                "<LOAD EEPROM DATA>",
+                                                "Write Error at [2104]: 0004 -> 00FF NG",
+                                                "<RESET>",
+                                                "<VERIFY PROGRAM MEMORY>",
+                                                "Verify Error at [0003]: 0015 -> 3FFF NG",
+                                                "Verify Error at [0400]: 1C00 -> 3FFF NG",
+                                                "Verify Error at [07FF]: 37F9 -> 3FFF NG",
+                                                "<RESET>",
+                                                "<VERIFY EEPROM DATA>",
+                                                "Verify Error at [2104]: 0004 -> 00FF NG"}));
+    EXPECT_EQ(logs[1], logs[0]) << "the same log as the link that makes each call at once";
+    EXPECT_EQ(logs[1].back(), "8 errors.");
+}
+
+// How a streaming run over a small chip goes when it is clean.
+struct CleanRun {
+    std::uint64_t transfers = 0;
+    std::vector<std::int32_t> memory;
+    std::vector<std::string> log;
+};
+
+const device::TPicDevice& SmallChip() {
+    static const device::TPicDevice small = MidrangeDevice({"PIC16F628A", 64, 16, 0x1060, 8, 8, 10, true});
+    return small;
+}
+
+// Old contents where the download must erase or overwrite them.
+void PrepareDownload(Rig& rig) {
+    for (const std::int32_t a : {0x000, 0x004, 0x03F})
+        rig.chip->WriteWord(a, 0x1000);
+    rig.chip->WriteWord(0x2100, 0x5A);
+    FillImage(rig.image, rig.device);
+    rig.host.TickAllSteps();
+}
+
+void Download(Rig& rig) { rig.ops.btnGoClick(); }
+
+void PrepareDump(Rig& rig) {
+    for (std::int32_t a = 0; a < 64; ++a)
+        rig.chip->WriteWord(a, static_cast<std::uint16_t>((a * 0x0511) & 0x3FFF));
+    rig.chip->WriteWord(0x2007, 0x3F10);
+}
+
+void Dump(Rig& rig) {
+    for (const auto& [address, size] : {std::pair{"0", "40"}, std::pair{"2000", "8"}}) {
+        rig.host.DumpAddress = address;
+        rig.host.DumpSize = size;
+        rig.ops.btnDumpClick();
+    }
+}
+
+template <class Prepare, class Operation>
+CleanRun RunClean(Prepare prepare, Operation operation) {
+    Rig clean(Rig::Link::Ft232r, SmallChip());
+    prepare(clean);
+    operation(clean);
+    return {clean.cable->Transfers(), Memory(*clean.chip), clean.host.Log};
+}
+
+TEST(StreamingLink, APulledCableEndsTheRunCleanly) {
+    const CleanRun clean = RunClean(PrepareDownload, Download);
+    ASSERT_EQ(clean.log.back(), "complete.");
+    ASSERT_GT(clean.transfers, 20u);
+    for (const std::uint64_t pull : {std::uint64_t{2}, std::uint64_t{3}, clean.transfers / 3, clean.transfers / 2,
+                                     clean.transfers - 2, clean.transfers - 1}) {
+        SCOPED_TRACE(pull);
+        Rig rig(Rig::Link::Ft232r, SmallChip());
+        PrepareDownload(rig);
+        rig.cable->PullCableAtTransfer(pull);
+        Download(rig);
+        EXPECT_FALSE(rig.cable->IsOpen());
+        EXPECT_EQ(rig.host.LastStatus(), "Process finished.");
+        ASSERT_FALSE(rig.host.Log.empty());
+        EXPECT_NE(rig.host.Log.back().find(" errors."), std::string::npos) << rig.host.Log.back();
+        EXPECT_EQ(rig.cable->Transfers(), pull) << "nothing is sent after the failed transfer";
+    }
+}
+
+// Every USB transfer of a Download and of a Dump fails once (a short read),
+// and, in another run, from then on (the cable pulled): the run never says
+// "complete." over a chip that is not the image, a dump never changes the
+// chip, and the cable is always given back.
+TEST(StreamingLink, AFailedTransferAtAnyPointNeverPassesAWrongChip) {
+    struct Operation {
+        const char* name;
+        void (*prepare)(Rig&);
+        void (*run)(Rig&);
+        bool reads;
+    };
+    int points = 0;
+    for (const Operation& operation : {Operation{"Download", PrepareDownload, Download, false},
+                                       Operation{"Dump", PrepareDump, Dump, true}}) {
+        const CleanRun clean = RunClean(operation.prepare, operation.run);
+        std::vector<std::int32_t> before;
+        {
+            Rig fresh(Rig::Link::Ft232r, SmallChip());
+            operation.prepare(fresh);
+            before = Memory(*fresh.chip);
+        }
+        for (std::uint64_t nth = 1; nth <= clean.transfers; ++nth) {
+            for (const bool pulled : {false, true}) {
+                SCOPED_TRACE(std::string(operation.name) + (pulled ? " pulled at " : " short read at ") +
+                             std::to_string(nth));
+                Rig rig(Rig::Link::Ft232r, SmallChip());
+                operation.prepare(rig);
+                if (pulled)
+                    rig.cable->PullCableAtTransfer(nth);
+                else
+                    rig.cable->ShortReadAtTransfer(nth, 1);
+                operation.run(rig);
+                ++points;
+                EXPECT_FALSE(rig.cable->IsOpen());
+                EXPECT_TRUE(IsClosingStatus(rig.host.LastStatus())) << rig.host.LastStatus();
+                if (operation.reads) {
+                    EXPECT_EQ(Memory(*rig.chip), before) << "a dump changed the chip";
+                } else if (!rig.host.Log.empty() && rig.host.Log.back() == "complete.") {
+                    EXPECT_EQ(Memory(*rig.chip), clean.memory) << "complete. over a wrong chip";
+                }
+                if (::testing::Test::HasFailure())
+                    return;
+            }
+        }
+    }
+    std::printf("FT232R streaming campaign: %d failed-transfer points\n", points);
+    EXPECT_GT(points, 100);
 }
 
 

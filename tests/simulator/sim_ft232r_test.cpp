@@ -85,6 +85,56 @@ TEST_F(CableFixture, EachByteChangesThePinsOnItsTickAndReadsBackThePinsBeforeIt)
     EXPECT_EQ(cable.BytesWritten(), 6u);
 }
 
+// Transfers in flight: each one's latency runs from its submission beside
+// those before it, and its bytes follow theirs on the wire. Every transfer
+// here opens with a change of RTS, so the far end sees when each one starts.
+TEST_F(CableFixture, TransfersInFlightOverlapTheirLatencyWithTheBytesBeforeThem) {
+    struct Case {
+        const char* what;
+        std::size_t depth; // in flight at most; the oldest is collected to make room
+        std::vector<std::size_t> sizes;
+        std::vector<std::int64_t> startsUs; // from the first submission
+        std::uint64_t waiting;
+    };
+    const Case cases[] = {
+        {"one at a time: every transfer waits its latency", 1, {100, 100, 100}, {1000, 2100, 3200}, 3},
+        {"all in flight: one latency", 4, {100, 100, 100}, {1000, 1100, 1200}, 1},
+        {"long transfers hide the next one's latency", 2, {2000, 2000, 2000}, {1000, 3000, 5000}, 1},
+        {"short ones do not: the third waits what is left", 2, {300, 300, 300}, {1000, 1300, 2300}, 1},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        VirtualClock clock;
+        auto peer = std::make_shared<TimedPeer>(clock);
+        SimFt232r cable(peer, clock, 1000);
+        FtdiProblem problem;
+        auto device = cable.Open({}, problem);
+        ASSERT_TRUE(device && device->SetSyncBitBang(ftdi::OutputMask(), 1'000'000, 1, problem));
+        const std::int64_t start = clock.NowUs();
+        std::vector<std::uint64_t> tickets;
+        std::size_t collected = 0;
+        Bytes in;
+        for (std::size_t i = 0; i < k.sizes.size(); ++i) {
+            if (tickets.size() - collected == k.depth) {
+                ASSERT_TRUE(device->Collect(tickets[collected++], in, problem));
+            }
+            tickets.push_back(device->Submit(Bytes(k.sizes[i], i % 2 ? kAll : kAll & ~kRts)));
+        }
+        EXPECT_TRUE(peer->events.size() <= collected) << "bytes reach the far end when collected";
+        while (collected < tickets.size()) {
+            ASSERT_TRUE(device->Collect(tickets[collected++], in, problem));
+            EXPECT_EQ(in.size(), k.sizes[collected - 1]);
+        }
+        std::vector<std::int64_t> starts;
+        for (const std::int64_t at : peer->atUs)
+            starts.push_back(at - start);
+        EXPECT_EQ(starts, k.startsUs);
+        EXPECT_EQ(clock.NowUs() - start, k.startsUs.back() + static_cast<std::int64_t>(k.sizes.back()));
+        EXPECT_EQ(cable.WaitingTransfers(), k.waiting);
+        EXPECT_EQ(cable.Transfers(), k.sizes.size());
+    }
+}
+
 TEST_F(CableFixture, InputPinsIgnoreWhatIsWrittenToThem) {
     auto device = OpenInBitBang();
     Bytes in;
