@@ -55,15 +55,16 @@ struct RunEstimate {
     std::uint64_t lineCalls = 0; // in the planned run
     std::int64_t askedWaitUs = 0; // resets, programming and erase waits of the planned run
     std::int64_t waits = 0;       // how many
-    std::uint64_t transfers = 0;  // USB transfers of an FT232R cable in the planned run
+    std::uint64_t transfers = 0;  // USB transfers of an FT232R cable in the planned run that wait their
+                                  // latency (a streaming link's others overlap the bytes before them)
     std::uint64_t bytes = 0;      // and their bit-bang bytes (the waits in the stream among them)
     std::int64_t WaitUs() const;  // the waits as they will take
     std::int64_t TotalUs() const;
 };
 
 // "about 6 min 10 s: 0.93 ms per line change × 383,916 line changes + 18.4 s
-// of programming waits"; over an FT232R cable "about 22 s: 4,104 USB
-// transfers × 1.00 ms + 16,792,100 bit-bang bytes × 1.0 µs + 0.6 s of waits"
+// of programming waits"; over an FT232R cable "about 17 s: 8 USB transfers
+// × 1.15 ms + 16,790,456 bit-bang bytes × 1.0 µs + 0.6 s of waits"
 std::string DescribeEstimate(const RunEstimate& estimate);
 
 // A duration for people: "0.42 s", "7.3 s", "42 s", "6 min 10 s", "2 h 5 min".

@@ -47,7 +47,8 @@ private:
     std::atomic<std::int64_t> spentUs_{0}, askedUs_{0}, waits_{0};
 };
 
-// What a link has done so far: line calls, or USB transfers and their bytes.
+// What a link has done so far: line calls, or USB transfers (those that
+// waited their latency) and the bytes of all of them.
 struct LinkCounts {
     std::uint64_t calls = 0;
     std::uint64_t transfers = 0, bytes = 0;

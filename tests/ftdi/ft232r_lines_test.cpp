@@ -203,6 +203,60 @@ TEST_F(LinesFixture, AFailedOrShortTransferEndsTheLinkForGood) {
     }
 }
 
+// Streaming: a stream goes once it holds the latency's worth of bytes, up to
+// four transfers are in flight before the oldest is collected, the samples
+// come back in order, and a failed transfer still hands over what came back
+// before it.
+TEST_F(LinesFixture, StreamedSamplesComeBackInOrderAndAFailureKeepsWhatCameBefore) {
+    // CTS on every third byte of the whole stream: the samples tell the frames apart.
+    state->cts = [](std::size_t n) { return n % 3 == 0; };
+    struct Run {
+        std::vector<std::size_t> handed; // samples handed over after each frame
+        std::vector<StatusSample> samples;
+        bool ok = true;
+        std::size_t transfers = 0;
+    };
+    const auto run = [&](int shortTransfer) {
+        *state = test::FakeFtdiState{};
+        state->mask = OutputMask();
+        state->cts = [](std::size_t n) { return n % 3 == 0; };
+        state->shortTransfer = shortTransfer;
+        Ft232rLines lines(device, timing);
+        Run result;
+        for (int frame = 0; frame < 24 && result.ok; ++frame) {
+            lines.PauseUs(clock, 300); // 300 idle bytes
+            ReadCycle(lines);
+            std::vector<StatusSample> got;
+            result.ok = lines.TakeSamples(got, false);
+            result.samples.insert(result.samples.end(), got.begin(), got.end());
+            result.handed.push_back(result.samples.size());
+        }
+        std::vector<StatusSample> rest;
+        result.ok = lines.TakeSamples(rest, true) && result.ok;
+        result.samples.insert(result.samples.end(), rest.begin(), rest.end());
+        result.transfers = state->transfers.size();
+        return result;
+    };
+
+    const Run clean = run(0);
+    ASSERT_TRUE(clean.ok);
+    // A transfer every fourth frame (4 x 302 bytes); the first is collected
+    // when the fifth goes, the second when the sixth does.
+    std::vector<std::size_t> handed(24, 0);
+    std::fill(handed.begin() + 19, handed.end() - 1, 4u);
+    handed.back() = 8;
+    EXPECT_EQ(clean.handed, handed);
+    EXPECT_EQ(clean.transfers, 6u);
+    ASSERT_EQ(clean.samples.size(), 24u);
+    EXPECT_EQ(std::count(clean.samples.begin(), clean.samples.end(), StatusSample{true, win::MS_CTS_ON}), 6)
+        << "CTS read where the script drives it";
+    const Run broken = run(2);
+    EXPECT_FALSE(broken.ok);
+    EXPECT_EQ(broken.samples, std::vector<StatusSample>(clean.samples.begin(), clean.samples.begin() + 4))
+        << "the first transfer's samples still count";
+    EXPECT_EQ(broken.transfers, 5u) << "the second failed as the sixth was to go: nothing more is sent";
+}
+
 TEST_F(LinesFixture, ADirectStatusQuerySendsTheBatchAndReadsThePinsAfterIt) {
     Ft232rLines lines(device, timing);
     state->cts = [](std::size_t n) { return n == 1; };

@@ -14,7 +14,9 @@
 //   - ftdi_write_data_submit/ftdi_read_data_submit start a bulk write and
 //     read that run together (the chip only clocks a byte out while it has
 //     room for the byte it reads back), ftdi_transfer_data_done waits for
-//     each; the read strips the chip's two modem status bytes per packet;
+//     each; the read strips the chip's two modem status bytes per packet; a
+//     read goes through the context's one read buffer, so only one read is
+//     in flight at a time;
 //   - module_detach_mode AUTO_DETACH_REATACH_SIO_MODULE detaches the kernel's
 //     ftdi_sio from the interface while libftdi holds it and attaches it
 //     again when ftdi_usb_close releases it.
@@ -31,6 +33,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <memory>
 #include <string>
 
@@ -108,38 +111,45 @@ public:
 
     bool Exchange(const std::vector<std::uint8_t>& out, std::vector<std::uint8_t>& in,
                   FtdiProblem& problem) override {
-        in.clear();
-        ftdi_context* c = context_.get();
-        if (c == nullptr)
-            return Fail(problem, Kind::Other, "the cable is closed");
-        if (out.empty())
-            return true;
-        const int size = static_cast<int>(out.size());
-        std::vector<std::uint8_t> sent = out; // libftdi takes a non-const buffer
-        in.resize(out.size());
-        // The read first, so that it is there to take the chip's bytes as
-        // soon as the write makes it clock them.
-        ftdi_transfer_control* read = ftdi_read_data_submit(c, in.data(), size);
-        if (read == nullptr) {
-            in.clear();
-            return Fail(problem, Kind::Transfer, ErrorText(c, "ftdi_read_data_submit"));
-        }
-        ftdi_transfer_control* write = ftdi_write_data_submit(c, sent.data(), size);
-        const int wrote = write != nullptr ? ftdi_transfer_data_done(write) : -1;
-        if (wrote != size) {
-            timeval shortly{0, 100'000};
-            ftdi_transfer_data_cancel(read, &shortly);
-            in.clear();
-            return Fail(problem, Kind::Transfer, ErrorText(c, "ftdi_write_data"));
-        }
-        const int got = ftdi_transfer_data_done(read);
-        in.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-        if (got < 0)
-            return Fail(problem, Kind::Transfer, ErrorText(c, "ftdi_read_data"));
-        return true;
+        return Collect(Submit(out), in, problem);
     }
 
+    // libftdi reads into the context's one read buffer, so one transfer is
+    // on the wire at a time: the next starts as soon as the one before it is
+    // collected, without waiting for the run to ask.
+    std::uint64_t Submit(const std::vector<std::uint8_t>& out) override {
+        Transfer& transfer = inFlight_.emplace_back();
+        transfer.ticket = nextTicket_++;
+        transfer.out = out; // libftdi takes a non-const buffer, kept until collected
+        if (inFlight_.size() == 1)
+            Start(transfer);
+        return transfer.ticket;
+    }
+
+    // The transfers before `ticket` are collected first and dropped.
+    bool Collect(std::uint64_t ticket, std::vector<std::uint8_t>& in, FtdiProblem& problem) override {
+        in.clear();
+        while (!inFlight_.empty()) {
+            std::vector<std::uint8_t> readBack;
+            FtdiProblem failure;
+            const bool ok = Finish(inFlight_.front(), readBack, failure);
+            const bool found = inFlight_.front().ticket == ticket;
+            inFlight_.pop_front();
+            if (!inFlight_.empty())
+                Start(inFlight_.front());
+            if (found) {
+                in = std::move(readBack);
+                problem = failure;
+                return ok;
+            }
+        }
+        return Fail(problem, Kind::Other, "no such transfer in flight");
+    }
     void Close() override {
+        std::vector<std::uint8_t> in;
+        FtdiProblem problem;
+        if (!inFlight_.empty())
+            Collect(inFlight_.back().ticket, in, problem);
         if (ftdi_context* c = context_.get()) {
             ftdi_set_bitmode(c, 0, BITMODE_RESET);
             ftdi_usb_close(c); // gives the interface back to ftdi_sio
@@ -148,12 +158,66 @@ public:
     }
 
 private:
+    struct Transfer {
+        std::uint64_t ticket = 0;
+        std::vector<std::uint8_t> out, in;
+        ftdi_transfer_control* read = nullptr;
+        ftdi_transfer_control* write = nullptr;
+        FtdiProblem problem; // set: it could not be started
+    };
+
     static bool Fail(FtdiProblem& problem, Kind kind, std::string text) {
         problem = {kind, std::move(text)};
         return false;
     }
 
+    // The read first, so that it is there to take the chip's bytes as soon
+    // as the write makes it clock them (the chip only clocks a byte out while
+    // it has room for the byte it reads back).
+    void Start(Transfer& transfer) {
+        ftdi_context* c = context_.get();
+        if (c == nullptr) {
+            Fail(transfer.problem, Kind::Other, "the cable is closed");
+            return;
+        }
+        const int size = static_cast<int>(transfer.out.size());
+        if (size == 0)
+            return;
+        transfer.in.resize(transfer.out.size());
+        transfer.read = ftdi_read_data_submit(c, transfer.in.data(), size);
+        if (transfer.read == nullptr) {
+            Fail(transfer.problem, Kind::Transfer, ErrorText(c, "ftdi_read_data_submit"));
+            return;
+        }
+        transfer.write = ftdi_write_data_submit(c, transfer.out.data(), size);
+    }
+
+    bool Finish(Transfer& transfer, std::vector<std::uint8_t>& in, FtdiProblem& problem) {
+        if (transfer.problem) {
+            problem = transfer.problem;
+            return false;
+        }
+        if (transfer.read == nullptr)
+            return true; // nothing to send
+        ftdi_context* c = context_.get();
+        const int size = static_cast<int>(transfer.out.size());
+        const int wrote = transfer.write != nullptr ? ftdi_transfer_data_done(transfer.write) : -1;
+        if (wrote != size) {
+            timeval shortly{0, 100'000};
+            ftdi_transfer_data_cancel(transfer.read, &shortly);
+            return Fail(problem, Kind::Transfer, ErrorText(c, "ftdi_write_data"));
+        }
+        const int got = ftdi_transfer_data_done(transfer.read);
+        if (got < 0)
+            return Fail(problem, Kind::Transfer, ErrorText(c, "ftdi_read_data"));
+        transfer.in.resize(static_cast<std::size_t>(got));
+        in = std::move(transfer.in);
+        return true;
+    }
+
     Context context_;
+    std::deque<Transfer> inFlight_; // the first is on the wire
+    std::uint64_t nextTicket_ = 1;
 };
 
 class LibFtdiBus final : public FtdiBus {
