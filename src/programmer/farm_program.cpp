@@ -410,6 +410,16 @@ bool TFarmOperations::RunWordStep(TFarmLink& link, const WordStep& step, std::in
         link.Settle(true);
         return false;
     };
+    // A word read back, at once or streamed: compared with all 16 bits unless
+    // the device names the implemented bits of its configuration words (an
+    // image word with bit 14 set never reads back equal), then counted.
+    const auto readBack = [&](std::int32_t i, std::int16_t w, std::uint16_t r) {
+        const std::uint16_t mask = CompareMask(i, !streamed);
+        if ((r & mask) != (static_cast<std::uint16_t>(w) & mask))
+            LogWordError(step.ErrorWord, i, w, r, errors);
+        host_.SetProgressPosition(host_.ProgressPosition() + 1);
+        ShowStepStatus(step.Prefix);
+    };
 
     // Follows the chip's address; raised by increments only, never lowered.
     std::int32_t counter = step.FixedCounter.value_or(range.Address);
@@ -437,25 +447,20 @@ bool TFarmOperations::RunWordStep(TFarmLink& link, const WordStep& step, std::in
             ++counter;
         }
         if (streamed) {
-            // Compared with all 16 bits, as below outside the configuration area.
             if (step.Write)
                 WriteCycle(link, step.Where == Area::Program ? device_.Algorithm.Program : device_.Algorithm.Data,
                            *step.LoadCommand, w, step.DataDelay);
-            link.FarmReadLater(step.ReadCommand, [&, i, w](std::uint16_t r) {
-                if (r != static_cast<std::uint16_t>(w))
-                    LogWordError(step.ErrorWord, i, w, r, errors);
-                host_.SetProgressPosition(host_.ProgressPosition() + 1);
-                ShowStepStatus(step.Prefix);
-            });
+            link.FarmReadLater(step.ReadCommand, [&readBack, i, w](std::uint16_t r) { readBack(i, w, r); });
             link.Settle(false);
             continue;
         }
+        // The configuration area, read at once.
         std::uint16_t r;
         if (step.Write) {
             const device::TAlgorithm& algorithm = device_.Algorithm;
             std::int16_t sent = w;
             const std::uint16_t bandgap = algorithm.Calibration.BandgapMask;
-            if (step.Where == Area::Configuration && bandgap != 0 && i == device_.ConfigurationWord.Address) {
+            if (bandgap != 0 && i == device_.ConfigurationWord.Address) {
                 // The factory bits go back as the chip had them, never as the image has them.
                 const std::uint16_t kept =
                     kept_ && kept_->Bandgap
@@ -463,22 +468,13 @@ bool TFarmOperations::RunWordStep(TFarmLink& link, const WordStep& step, std::in
                         : static_cast<std::uint16_t>(link.FarmRead(kReadDataFromProgramMemory) & bandgap);
                 sent = static_cast<std::int16_t>((w & ~bandgap) | kept);
             }
-            const device::TWriteCycle& cycle = step.Where == Area::Program         ? algorithm.Program
-                                               : step.Where == Area::Configuration ? algorithm.Configuration
-                                                                                   : algorithm.Data;
-            r = WriteWord(link, cycle, *step.LoadCommand, step.ReadCommand, sent, step.DataDelay);
-            if (step.Where == Area::Configuration && i == device_.ConfigurationWord.Address)
+            r = WriteWord(link, algorithm.Configuration, *step.LoadCommand, step.ReadCommand, sent, step.DataDelay);
+            if (i == device_.ConfigurationWord.Address)
                 chipConfigurationWord_ = r;
         } else {
             r = link.FarmRead(step.ReadCommand);
         }
-        // All 16 bits unless the device names the implemented bits of its
-        // configuration words: an image word with bit 14 set never reads back equal.
-        const std::uint16_t mask = CompareMask(i, step.Where == Area::Configuration);
-        if ((r & mask) != (static_cast<std::uint16_t>(w) & mask))
-            LogWordError(step.ErrorWord, i, w, r, errors);
-        host_.SetProgressPosition(host_.ProgressPosition() + 1);
-        ShowStepStatus(step.Prefix);
+        readBack(i, w, r);
     }
     link.Settle(true);
     return true;
